@@ -1,0 +1,8 @@
+// The eight monitor faults, drawn from the desktop snapshot onto the window.
+#pragma once
+
+#include "../host/saver_app.h"
+
+// Draws the fault of the current display type completely, straight onto the window surface of the open
+// DrawContext. A display type outside 1 to 8 draws nothing.
+void RenderFaultEffect(const DrawContext &dc);

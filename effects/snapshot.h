@@ -1,0 +1,8 @@
+// The desktop snapshot taken at start, the screen size and the stage geometry derived from it.
+#pragma once
+
+#include "../host/saver_app.h"
+
+void CaptureDesktop();
+void ComputeStageBounds();
+void ReleaseSnapshot();

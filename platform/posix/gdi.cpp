@@ -1,0 +1,430 @@
+// GDI on 32-bit XRGB surfaces: device contexts, compatible bitmaps and the block transfers.
+//
+// The single-pixel BitBlt is the program's hot path (millions of calls per picture), so a transfer
+// costs a magic check, a clip and a store: no allocation, no table lookup.
+
+#include "backend.h"
+#include "internal.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <unordered_set>
+#include <vector>
+
+namespace {
+
+std::unordered_set<const void *> g_live_objects; // bitmaps and brushes made and not yet deleted
+std::unordered_set<const void *> g_live_dcs;
+
+HBRUSH__ g_black_brush{{GdiKind::Brush}, 0x000000, true};
+HBRUSH__ g_white_brush{{GdiKind::Brush}, 0xFFFFFF, true};
+
+// The 1x1 black bitmap that a new memory surface holds, shared by all of them as on Windows.
+uint32_t g_stock_pixel = 0;
+HBITMAP__ g_stock_bitmap{{GdiKind::Bitmap}, Surface{&g_stock_pixel, 1, 1, 1}, true, nullptr};
+
+constexpr int64_t kPushIntervalMs = 50;
+constexpr uint32_t kOpsBetweenClockChecks = 4096;
+int64_t g_last_push_ms = 0;
+uint64_t g_transfers = 0; // BitBlt calls, for tests and benchmarks
+
+HDC new_dc(DcKind kind) {
+    HDC dc = new (std::nothrow) HDC__{};
+    if (!dc) return nullptr;
+    dc->magic = kDcMagic;
+    dc->kind = kind;
+    dc->dirty_x0 = dc->dirty_y0 = 0;
+    dc->dirty_x1 = dc->dirty_y1 = 0;
+    g_live_dcs.insert(dc);
+    return dc;
+}
+
+void free_dc(HDC dc) {
+    g_live_dcs.erase(dc);
+    dc->magic = 0;
+    delete dc;
+}
+
+bool live_dc(HDC dc) { return dc && g_live_dcs.count(dc) != 0; }
+
+inline void mark_dirty(HDC dc, int x0, int y0, int x1, int y1) {
+    if (dc->dirty_x0 >= dc->dirty_x1) {
+        dc->dirty_x0 = x0;
+        dc->dirty_y0 = y0;
+        dc->dirty_x1 = x1;
+        dc->dirty_y1 = y1;
+    } else {
+        if (x0 < dc->dirty_x0) dc->dirty_x0 = x0;
+        if (y0 < dc->dirty_y0) dc->dirty_y0 = y0;
+        if (x1 > dc->dirty_x1) dc->dirty_x1 = x1;
+        if (y1 > dc->dirty_y1) dc->dirty_y1 = y1;
+    }
+    // A long render shows as it goes: about every 50 ms what has been drawn reaches the display.
+    if (++dc->ops_since_check >= kOpsBetweenClockChecks) {
+        dc->ops_since_check = 0;
+        posix::window_surface_push(dc, false);
+    }
+}
+
+// dst = (dst & A) ^ X, with A and X made from the source pixel.
+enum class Rop { Copy, NotCopy, And, Paint, Black, White, Unsupported };
+
+Rop rop_of(DWORD rop) {
+    switch (rop) {
+    case SRCCOPY: return Rop::Copy;
+    case NOTSRCCOPY: return Rop::NotCopy;
+    case SRCAND: return Rop::And;
+    case SRCPAINT: return Rop::Paint;
+    case BLACKNESS: return Rop::Black;
+    case WHITENESS: return Rop::White;
+    default: return Rop::Unsupported;
+    }
+}
+
+constexpr uint32_t kRgb = 0x00FFFFFF;
+
+void apply_row(uint32_t *d, const uint32_t *s, int n, Rop rop) {
+    switch (rop) {
+    case Rop::Copy: std::memcpy(d, s, size_t(n) * 4); break;
+    case Rop::NotCopy:
+        for (int i = 0; i < n; ++i) d[i] = ~s[i] & kRgb;
+        break;
+    case Rop::And:
+        for (int i = 0; i < n; ++i) d[i] &= s[i];
+        break;
+    case Rop::Paint:
+        for (int i = 0; i < n; ++i) d[i] |= s[i];
+        break;
+    case Rop::Black:
+        for (int i = 0; i < n; ++i) d[i] = 0;
+        break;
+    case Rop::White:
+        for (int i = 0; i < n; ++i) d[i] = kRgb;
+        break;
+    case Rop::Unsupported: break;
+    }
+}
+
+bool rop_uses_source(Rop rop) { return rop != Rop::Black && rop != Rop::White; }
+
+// Width and height a surface offers for clipping: the screen's size for the screen surface.
+void extent_of(HDC dc, int *w, int *h) {
+    if (dc->kind == DcKind::Screen) {
+        backend::screen_size(w, h);
+    } else {
+        *w = dc->surf->w;
+        *h = dc->surf->h;
+    }
+}
+
+} // namespace
+
+namespace posix {
+
+HDC dc_from(HDC dc) { return live_dc(dc) ? dc : nullptr; }
+
+HBITMAP bitmap_from(HGDIOBJ obj) {
+    if (!obj) return nullptr;
+    if (obj == &g_stock_bitmap) return &g_stock_bitmap;
+    if (!g_live_objects.count(obj)) return nullptr;
+    auto *g = static_cast<GdiObject *>(obj);
+    return g->kind == GdiKind::Bitmap ? static_cast<HBITMAP>(g) : nullptr;
+}
+
+HBITMAP create_bitmap(int w, int h) {
+    if (w <= 0 || h <= 0) return nullptr;
+    // Refuse sizes whose byte count would not fit comfortably (and absurd requests).
+    if (int64_t(w) * int64_t(h) > (int64_t(1) << 28)) return nullptr;
+    auto *px = static_cast<uint32_t *>(std::calloc(size_t(w) * size_t(h), 4));
+    if (!px) return nullptr;
+    HBITMAP b = new (std::nothrow) HBITMAP__{};
+    if (!b) {
+        std::free(px);
+        return nullptr;
+    }
+    b->kind = GdiKind::Bitmap;
+    b->surf = Surface{px, w, h, w};
+    g_live_objects.insert(b);
+    return b;
+}
+
+void window_surface_push(HDC dc, bool force) {
+    if (dc->kind != DcKind::Window || dc->dirty_x0 >= dc->dirty_x1) return;
+    int64_t now = backend::now_ms();
+    if (!force && now - g_last_push_ms < kPushIntervalMs) return;
+    g_last_push_ms = now;
+    HWND hwnd = window_from(dc->hwnd);
+    if (hwnd && hwnd->visible && hwnd->top_level_display)
+        backend::present(hwnd, dc->dirty_x0, dc->dirty_y0, dc->dirty_x1 - dc->dirty_x0,
+                         dc->dirty_y1 - dc->dirty_y0);
+    dc->dirty_x0 = dc->dirty_x1 = 0;
+    dc->dirty_y0 = dc->dirty_y1 = 0;
+}
+
+size_t live_gdi_objects() { return g_live_objects.size(); }
+size_t live_dcs() { return g_live_dcs.size(); }
+uint64_t transfer_count() { return g_transfers; }
+
+} // namespace posix
+
+HDC WINAPI GetDC(HWND hwnd) {
+    if (!hwnd) {
+        HDC dc = new_dc(DcKind::Screen);
+        return dc;
+    }
+    HWND w = posix::window_from(hwnd);
+    if (!w || !w->surf.px) return nullptr;
+    HDC dc = new_dc(DcKind::Window);
+    if (!dc) return nullptr;
+    dc->surf = &w->surf;
+    dc->hwnd = w;
+    ++w->dc_count;
+    return dc;
+}
+
+int WINAPI ReleaseDC(HWND hwnd, HDC dc) {
+    if (!live_dc(dc) || dc->kind == DcKind::Memory) return 0;
+    if (dc->kind == DcKind::Window) {
+        if (dc->hwnd != hwnd) return 0;
+        posix::window_surface_push(dc, true);
+        if (HWND w = posix::window_from(dc->hwnd)) --w->dc_count;
+    } else if (hwnd) {
+        return 0;
+    }
+    free_dc(dc);
+    return 1;
+}
+
+HDC WINAPI CreateCompatibleDC(HDC dc) {
+    if (dc && !live_dc(dc)) return nullptr;
+    HDC mem = new_dc(DcKind::Memory);
+    if (!mem) return nullptr;
+    mem->bitmap = &g_stock_bitmap;
+    mem->surf = &g_stock_bitmap.surf;
+    return mem;
+}
+
+BOOL WINAPI DeleteDC(HDC dc) {
+    if (!live_dc(dc) || dc->kind != DcKind::Memory) return FALSE;
+    if (dc->bitmap && dc->bitmap != &g_stock_bitmap) dc->bitmap->selected_in = nullptr;
+    free_dc(dc);
+    return TRUE;
+}
+
+HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int w, int h) {
+    if (!live_dc(dc)) return nullptr;
+    return posix::create_bitmap(w, h);
+}
+
+HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
+    if (!live_dc(dc)) return nullptr;
+    HBITMAP b = posix::bitmap_from(object);
+    if (!b) {
+        // Brushes select as a no-op: the program fills with explicit brushes only.
+        if (object == &g_black_brush || object == &g_white_brush || g_live_objects.count(object))
+            return &g_black_brush;
+        return nullptr;
+    }
+    if (dc->kind != DcKind::Memory) return nullptr;
+    if (b != &g_stock_bitmap && b->selected_in && b->selected_in != dc) return nullptr; // one DC at a time
+    HBITMAP old = dc->bitmap;
+    if (old && old != &g_stock_bitmap) old->selected_in = nullptr;
+    dc->bitmap = b;
+    dc->surf = &b->surf;
+    if (b != &g_stock_bitmap) b->selected_in = dc;
+    return old;
+}
+
+BOOL WINAPI DeleteObject(HGDIOBJ object) {
+    if (!object || !g_live_objects.count(object)) return FALSE; // stock objects and strangers
+    auto *g = static_cast<GdiObject *>(object);
+    if (g->kind == GdiKind::Bitmap) {
+        auto *b = static_cast<HBITMAP>(g);
+        if (b->selected_in) return FALSE; // still in a memory surface
+        g_live_objects.erase(object);
+        std::free(b->surf.px);
+        b->kind = GdiKind::Dead;
+        delete b;
+        return TRUE;
+    }
+    g_live_objects.erase(object);
+    g->kind = GdiKind::Dead;
+    delete static_cast<HBRUSH>(g);
+    return TRUE;
+}
+
+HGDIOBJ WINAPI GetStockObject(int index) {
+    switch (index) {
+    case BLACK_BRUSH: return &g_black_brush;
+    case WHITE_BRUSH: return &g_white_brush;
+    default: return nullptr;
+    }
+}
+
+int WINAPI GetObjectA(HGDIOBJ object, int size, LPVOID out) {
+    HBITMAP b = posix::bitmap_from(object);
+    if (!b) return 0;
+    if (!out) return int(sizeof(BITMAP));
+    if (size < int(sizeof(BITMAP))) return 0;
+    BITMAP bm{};
+    bm.bmType = 0;
+    bm.bmWidth = b->surf.w;
+    bm.bmHeight = b->surf.h;
+    bm.bmWidthBytes = b->surf.w * 4;
+    bm.bmPlanes = 1;
+    bm.bmBitsPixel = 32;
+    bm.bmBits = nullptr;
+    std::memcpy(out, &bm, sizeof bm);
+    return int(sizeof(BITMAP));
+}
+
+int WINAPI GetDeviceCaps(HDC dc, int index) {
+    if (!live_dc(dc)) return 0;
+    int w = 0, h = 0;
+    backend::screen_size(&w, &h);
+    switch (index) {
+    case HORZRES: return w;
+    case VERTRES: return h;
+    case BITSPIXEL: return 32;
+    default: return 0;
+    }
+}
+
+BOOL WINAPI BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
+    ++g_transfers;
+    if (!dst || dst->magic != kDcMagic || dst->kind == DcKind::Screen) return FALSE;
+    Surface *ds = dst->surf;
+    const Rop r = rop_of(rop);
+    const bool uses_source = rop_uses_source(r);
+    if (uses_source && (!src || src->magic != kDcMagic)) return FALSE;
+    if (r == Rop::Unsupported) return FALSE;
+
+    // The hot case: one pixel copied between two pixel surfaces.
+    if (w == 1 && h == 1 && r == Rop::Copy && src->kind != DcKind::Screen) {
+        const Surface *ss = src->surf;
+        if (unsigned(x) >= unsigned(ds->w) || unsigned(y) >= unsigned(ds->h) || unsigned(sx) >= unsigned(ss->w) ||
+            unsigned(sy) >= unsigned(ss->h))
+            return TRUE;
+        ds->px[size_t(y) * ds->stride + x] = ss->px[size_t(sy) * ss->stride + sx];
+        if (dst->kind == DcKind::Window) mark_dirty(dst, x, y, x + 1, y + 1);
+        return TRUE;
+    }
+    if (w <= 0 || h <= 0) return TRUE;
+
+    // Clip to the destination, then to the source.
+    int x0 = x, y0 = y, x1 = x + w, y1 = y + h;
+    int dx = 0, dy = 0; // source offset relative to the destination
+    if (uses_source) {
+        dx = sx - x;
+        dy = sy - y;
+    }
+    x0 = std::max(x0, 0);
+    y0 = std::max(y0, 0);
+    x1 = std::min(x1, ds->w);
+    y1 = std::min(y1, ds->h);
+    if (uses_source) {
+        int sw = 0, sh = 0;
+        extent_of(src, &sw, &sh);
+        x0 = std::max(x0, -dx);
+        y0 = std::max(y0, -dy);
+        x1 = std::min(x1, sw - dx);
+        y1 = std::min(y1, sh - dy);
+    }
+    if (x0 >= x1 || y0 >= y1) return TRUE;
+    const int n = x1 - x0;
+
+    if (!uses_source) {
+        for (int row = y0; row < y1; ++row) apply_row(ds->px + size_t(row) * ds->stride + x0, nullptr, n, r);
+    } else if (src->kind == DcKind::Screen) {
+        if (r == Rop::Copy) {
+            backend::read_screen(x0 + dx, y0 + dy, n, y1 - y0, ds->px + size_t(y0) * ds->stride + x0, ds->stride);
+        } else {
+            std::vector<uint32_t> line(static_cast<size_t>(n));
+            for (int row = y0; row < y1; ++row) {
+                backend::read_screen(x0 + dx, row + dy, n, 1, line.data(), n);
+                apply_row(ds->px + size_t(row) * ds->stride + x0, line.data(), n, r);
+            }
+        }
+    } else {
+        const Surface *ss = src->surf;
+        // Overlapping transfers within one surface copy through a row buffer in the safe direction.
+        if (ss == ds) {
+            std::vector<uint32_t> line(static_cast<size_t>(n));
+            const bool bottom_up = dy < 0; // the source lies above: rows below are read later
+            for (int i = 0; i < y1 - y0; ++i) {
+                int row = bottom_up ? y1 - 1 - i : y0 + i;
+                std::memcpy(line.data(), ss->px + size_t(row + dy) * ss->stride + (x0 + dx), size_t(n) * 4);
+                apply_row(ds->px + size_t(row) * ds->stride + x0, line.data(), n, r);
+            }
+        } else {
+            for (int row = y0; row < y1; ++row)
+                apply_row(ds->px + size_t(row) * ds->stride + x0, ss->px + size_t(row + dy) * ss->stride + (x0 + dx),
+                          n, r);
+        }
+    }
+    if (dst->kind == DcKind::Window) mark_dirty(dst, x0, y0, x1, y1);
+    return TRUE;
+}
+
+BOOL WINAPI StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh, DWORD rop) {
+    if (w == sw && h == sh) return BitBlt(dst, x, y, w, h, src, sx, sy, rop);
+    if (!dst || dst->magic != kDcMagic || dst->kind == DcKind::Screen) return FALSE;
+    if (!src || src->magic != kDcMagic || src->kind == DcKind::Screen) return FALSE;
+    if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return FALSE;
+    // Nearest-neighbour scaling, one destination pixel at a time, through the clipped BitBlt.
+    for (int j = 0; j < h; ++j) {
+        int srow = sy + int(int64_t(j) * sh / h);
+        for (int i = 0; i < w; ++i) BitBlt(dst, x + i, y + j, 1, 1, src, sx + int(int64_t(i) * sw / w), srow, rop);
+    }
+    return TRUE;
+}
+
+int WINAPI FillRect(HDC dc, const RECT *rect, HBRUSH brush) {
+    if (!dc || dc->magic != kDcMagic || dc->kind == DcKind::Screen || !rect) return 0;
+    uint32_t color;
+    auto value = reinterpret_cast<uintptr_t>(brush);
+    if (value > 0 && value <= 31) {
+        color = value == COLOR_WINDOW + 1 ? kRgb : 0; // system colour index + 1
+    } else if (brush == &g_black_brush || brush == &g_white_brush || g_live_objects.count(brush)) {
+        color = brush->color;
+    } else {
+        return 0;
+    }
+    Surface *s = dc->surf;
+    int x0 = std::max<int>(rect->left, 0), y0 = std::max<int>(rect->top, 0);
+    int x1 = std::min<int>(rect->right, s->w), y1 = std::min<int>(rect->bottom, s->h);
+    if (x0 >= x1 || y0 >= y1) return 1;
+    for (int row = y0; row < y1; ++row) std::fill_n(s->px + size_t(row) * s->stride + x0, x1 - x0, color);
+    if (dc->kind == DcKind::Window) mark_dirty(dc, x0, y0, x1, y1);
+    return 1;
+}
+
+static COLORREF to_colorref(uint32_t px) {
+    return RGB((px >> 16) & 0xFF, (px >> 8) & 0xFF, px & 0xFF);
+}
+
+COLORREF WINAPI GetPixel(HDC dc, int x, int y) {
+    if (!live_dc(dc)) return CLR_INVALID;
+    if (dc->kind == DcKind::Screen) {
+        int w = 0, h = 0;
+        backend::screen_size(&w, &h);
+        if (x < 0 || y < 0 || x >= w || y >= h) return CLR_INVALID;
+        uint32_t px = 0;
+        backend::read_screen(x, y, 1, 1, &px, 1);
+        return to_colorref(px);
+    }
+    Surface *s = dc->surf;
+    if (x < 0 || y < 0 || x >= s->w || y >= s->h) return CLR_INVALID;
+    return to_colorref(s->px[size_t(y) * s->stride + x]);
+}
+
+COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF color) {
+    if (!live_dc(dc) || dc->kind == DcKind::Screen) return CLR_INVALID;
+    Surface *s = dc->surf;
+    if (x < 0 || y < 0 || x >= s->w || y >= s->h) return CLR_INVALID;
+    s->px[size_t(y) * s->stride + x] = ((color & 0xFF) << 16) | (color & 0xFF00) | ((color >> 16) & 0xFF);
+    if (dc->kind == DcKind::Window) mark_dirty(dc, x, y, x + 1, y + 1);
+    return color;
+}

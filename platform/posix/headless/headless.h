@@ -1,0 +1,71 @@
+// Controls of the headless display backend, for tests: a virtual screen, the saver window's pixels, a
+// virtual clock, scripted input, and dialogs and message boxes held in memory.
+#pragma once
+
+#include "../backend.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace headless {
+
+// A fresh virtual screen of w x h black pixels; clears every window, timer, queue, cursor counter,
+// script, message box record and clock setting of the posix layer.
+void reset(int w, int h);
+int screen_width();
+int screen_height();
+void set_screen_pixel(int x, int y, uint32_t px);
+uint32_t screen_pixel(int x, int y);
+
+// The display window's pixels (0x00RRGGBB); empty when there is no window.
+bool has_window();
+bool window_shown();
+int window_width();
+int window_height();
+uint32_t window_pixel(int x, int y);
+std::vector<uint32_t> window_pixels();
+int presents(); // pushes of window pixels to the "display"
+
+// The virtual monotonic clock, in milliseconds, and the local time GetLocalTime reads. By default the
+// local time follows the virtual clock (its milliseconds and seconds); a source set here replaces that.
+int64_t now();
+void advance(int64_t ms);
+void set_local_time(int seconds, int milliseconds);
+void set_local_time_source(std::function<SYSTEMTIME()> source);
+int local_time_reads();
+
+// Steps run one at a time, each when the message loop has nothing left to do. If the loop goes idle
+// after the last step, the backend dismisses the saver with a key press and records an overrun.
+using Step = std::function<void()>;
+void script(std::vector<Step> steps);
+bool script_overrun();
+// What a step can do:
+void tick();                              // move the clock on to the next due timer
+void input(UINT msg, WPARAM wp = 0, LPARAM lp = 0);
+void move_pointer(int x, int y);          // the pointer moves: WM_MOUSEMOVE
+void set_pointer(int x, int y);           // the pointer is here (no message)
+void expose();                            // the window was covered and uncovered
+void terminate();                         // a termination request (signal, lost display)
+bool cursor_visible();
+
+// Message boxes shown, in order.
+struct ShownBox {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT type;
+};
+const std::vector<ShownBox> &message_boxes();
+
+// Dialogs: the driver runs once the dialog has been initialised, and drives it with these calls.
+void set_dialog_driver(std::function<void(HWND)> driver);
+const backend::DialogTemplate *dialog_template(); // of the open dialog
+UINT dialog_state(int id);
+void dialog_click(int id);   // a click on a control: automatic buttons change state, then WM_COMMAND
+void dialog_enter();         // the Enter key: the default push button
+void dialog_escape();        // the Escape key or the close button: IDCANCEL
+bool dialog_open();
+bool dialog_left_open(); // the last dialog's driver returned with the dialog still open
+
+} // namespace headless

@@ -1,0 +1,94 @@
+// Inner records of the posix Win32 layer: GDI objects, device contexts, windows. Only the layer's own
+// files and its backends include this.
+#pragma once
+
+#include "winapi_posix.h"
+#include "resources.h"
+
+#include <cstdint>
+
+// A 32-bit XRGB pixel buffer. Stride is in pixels.
+struct Surface {
+    uint32_t *px = nullptr;
+    int w = 0;
+    int h = 0;
+    int stride = 0;
+};
+
+enum class GdiKind : uint32_t { Bitmap = 0x42544D31, Brush = 0x42525348, Dead = 0xDEADDEAD };
+
+struct GdiObject {
+    GdiKind kind;
+};
+
+struct HBITMAP__ : GdiObject {
+    Surface surf;
+    bool stock = false;       // the 1x1 bitmap every new memory surface starts with
+    HDC selected_in = nullptr; // the memory surface holding it, if any
+};
+
+struct HBRUSH__ : GdiObject {
+    uint32_t color;
+    bool stock;
+};
+
+enum class DcKind { Screen, Window, Memory };
+
+struct HDC__ {
+    uint32_t magic;
+    DcKind kind;
+    Surface *surf;      // what transfers read and write; for the screen, null (read through the backend)
+    HBITMAP bitmap;     // memory surfaces: the selected bitmap
+    HWND hwnd;          // window surfaces: the window
+    // Dirty area of a window surface since the last push, as [x0,x1) x [y0,y1).
+    int dirty_x0, dirty_y0, dirty_x1, dirty_y1;
+    uint32_t ops_since_check; // transfers since the clock was last looked at during a long render
+};
+
+constexpr uint32_t kDcMagic = 0x48444321;
+
+struct HWND__ {
+    uint32_t magic;
+    WNDPROC proc;
+    DWORD style;
+    RECT rect;
+    bool visible;
+    bool needs_paint;
+    bool needs_erase;
+    bool is_dialog;
+    bool destroyed;
+    bool top_level_display; // backed by the display backend's window
+    Surface surf;           // the window's client pixels (top-level saver window only)
+    int dc_count;           // window surfaces handed out and not released
+};
+
+constexpr uint32_t kWndMagic = 0x57494E44;
+
+namespace posix {
+
+// gdi
+HDC dc_from(HDC dc);                           // null when not a live device context
+HBITMAP bitmap_from(HGDIOBJ obj);              // null when not a live bitmap
+HBITMAP create_bitmap(int w, int h);           // zero-filled (black) 32-bit bitmap
+void window_surface_push(HDC dc, bool force);  // push what a window surface drew to the display
+
+// user
+HWND window_from(HWND hwnd);
+void post_input(UINT msg, WPARAM wp, LPARAM lp); // queued for the saver window
+void invalidate_display_window();                // the display lost the window's pixels (exposure)
+void request_close();                            // termination request: the saver window gets WM_CLOSE
+int64_t next_timer_due_ms();                     // -1 when no timer runs
+void reset_user_state();
+
+// kernel
+int64_t monotonic_ms();
+
+// dialogs
+HWND create_dialog_window(HWND owner);
+void destroy_dialog_window(HWND dialog);
+int cursor_count();
+size_t live_gdi_objects();
+size_t live_dcs();
+uint64_t transfer_count();
+
+} // namespace posix

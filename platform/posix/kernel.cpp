@@ -1,0 +1,117 @@
+// KERNEL: the single-instance guard, the last error, the local clock and wsprintfA.
+//
+// A named mutex is an exclusive flock on a per-user lock file. The lock belongs to the open file, so it
+// dies with its process: a crashed copy never leaves a stale lock behind.
+
+#include "backend.h"
+#include "internal.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+thread_local DWORD g_last_error = 0;
+
+struct MutexHandle {
+    uint32_t magic;
+    int fd;
+    bool owned;
+};
+constexpr uint32_t kMutexMagic = 0x4D555458;
+
+// A directory only this user can use: $XDG_RUNTIME_DIR when it is set and ours, else a 0700 directory
+// of our own under the temporary directory.
+std::string lock_directory() {
+    const char *xdg = std::getenv("XDG_RUNTIME_DIR");
+    struct stat st;
+    if (xdg && xdg[0] == '/' && lstat(xdg, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid())
+        return xdg;
+    const char *tmp = std::getenv("TMPDIR");
+    std::string dir = std::string(tmp && tmp[0] == '/' ? tmp : "/tmp") + "/scrwarpvue-" + std::to_string(getuid());
+    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return {};
+    if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() || (st.st_mode & 077))
+        return {}; // someone else's, or open to others: refuse rather than share a lock with them
+    return dir;
+}
+
+bool safe_name(const char *name) {
+    if (!name || !*name) return false;
+    for (const char *p = name; *p; ++p)
+        if (*p == '/' || *p == '\\') return false;
+    return std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0;
+}
+
+} // namespace
+
+namespace posix {
+int64_t monotonic_ms() { return backend::now_ms(); }
+} // namespace posix
+
+DWORD WINAPI GetLastError(void) { return g_last_error; }
+void WINAPI SetLastError(DWORD code) { g_last_error = code; }
+
+HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initial_owner, LPCSTR name) {
+    if (!safe_name(name)) {
+        SetLastError(87); // ERROR_INVALID_PARAMETER: only named mutexes are supported
+        return nullptr;
+    }
+    std::string dir = lock_directory();
+    if (dir.empty()) {
+        SetLastError(5); // ERROR_ACCESS_DENIED
+        return nullptr;
+    }
+    std::string path = dir + "/" + name + ".lock";
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        SetLastError(5);
+        return nullptr;
+    }
+    auto *m = new MutexHandle{kMutexMagic, fd, false};
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        SetLastError(ERROR_ALREADY_EXISTS);
+        return m;
+    }
+    m->owned = initial_owner != FALSE;
+    if (!m->owned) flock(fd, LOCK_UN);
+    SetLastError(ERROR_SUCCESS);
+    return m;
+}
+
+BOOL WINAPI ReleaseMutex(HANDLE handle) {
+    auto *m = static_cast<MutexHandle *>(handle);
+    if (!m || m->magic != kMutexMagic || !m->owned) return FALSE;
+    m->owned = false;
+    flock(m->fd, LOCK_UN);
+    return TRUE;
+}
+
+BOOL WINAPI CloseHandle(HANDLE handle) {
+    auto *m = static_cast<MutexHandle *>(handle);
+    if (!m || m->magic != kMutexMagic) return FALSE;
+    close(m->fd);
+    m->magic = 0;
+    delete m;
+    return TRUE;
+}
+
+void WINAPI GetLocalTime(LPSYSTEMTIME out) {
+    if (out) backend::local_time(out);
+}
+
+int wsprintfA(LPSTR out, LPCSTR format, ...) {
+    if (!out || !format) return 0;
+    va_list ap;
+    va_start(ap, format);
+    int n = std::vsnprintf(out, 1025, format, ap); // wsprintf writes at most 1024 characters
+    va_end(ap);
+    return n < 0 ? 0 : (n > 1024 ? 1024 : n);
+}
