@@ -29,6 +29,7 @@ constexpr int64_t kPushIntervalMs = 50;
 constexpr uint32_t kOpsBetweenClockChecks = 4096;
 int64_t g_last_push_ms = 0;
 uint64_t g_transfers = 0; // BitBlt calls, for tests and benchmarks
+int64_t g_max_bitmap_pixels = int64_t(1) << 28;
 
 HDC new_dc(DcKind kind) {
     HDC dc = new (std::nothrow) HDC__{};
@@ -135,8 +136,8 @@ HBITMAP bitmap_from(HGDIOBJ obj) {
 
 HBITMAP create_bitmap(int w, int h) {
     if (w <= 0 || h <= 0) return nullptr;
-    // Refuse sizes whose byte count would not fit comfortably (and absurd requests).
-    if (int64_t(w) * int64_t(h) > (int64_t(1) << 28)) return nullptr;
+    // Refuse absurd sizes rather than try to allocate them.
+    if (int64_t(w) * int64_t(h) > g_max_bitmap_pixels) return nullptr;
     auto *px = static_cast<uint32_t *>(std::calloc(size_t(w) * size_t(h), 4));
     if (!px) return nullptr;
     HBITMAP b = new (std::nothrow) HBITMAP__{};
@@ -166,6 +167,7 @@ void window_surface_push(HDC dc, bool force) {
 size_t live_gdi_objects() { return g_live_objects.size(); }
 size_t live_dcs() { return g_live_dcs.size(); }
 uint64_t transfer_count() { return g_transfers; }
+void set_max_bitmap_pixels(int64_t pixels) { g_max_bitmap_pixels = pixels; }
 
 } // namespace posix
 

@@ -146,7 +146,7 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR class_name, LPCSTR, DWORD style, int x
     hwnd->proc = wc->wc.lpfnWndProc;
     hwnd->style = style;
     hwnd->rect = RECT{x, y, x + std::max(w, 0), y + std::max(h, 0)};
-    if (!(style & WS_CHILD) && w > 0 && h > 0) {
+    if (!(style & WS_CHILD)) {
         if (!backend::create_window(hwnd, x, y, w, h, &hwnd->surf)) {
             delete hwnd;
             return nullptr;

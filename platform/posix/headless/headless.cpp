@@ -35,6 +35,7 @@ struct State {
     int cursor_x = 0, cursor_y = 0;
     bool cursor_visible = true;
     std::vector<headless::ShownBox> boxes;
+    std::function<int(const headless::ShownBox &)> box_hook;
     std::function<void(HWND)> driver;
     DialogState *dialog = nullptr;
     bool dialog_left_open = false;
@@ -61,6 +62,7 @@ namespace headless {
 
 void reset(int w, int h) {
     posix::reset_user_state();
+    posix::set_max_bitmap_pixels(int64_t(1) << 28);
     g.window = nullptr;
     g = State{};
     g.screen_w = w;
@@ -123,6 +125,7 @@ void terminate() { posix::request_close(); }
 bool cursor_visible() { return g.cursor_visible; }
 
 const std::vector<ShownBox> &message_boxes() { return g.boxes; }
+void set_message_box_hook(std::function<int(const ShownBox &)> hook) { g.box_hook = std::move(hook); }
 
 void set_dialog_driver(std::function<void(HWND)> driver) { g.driver = std::move(driver); }
 const backend::DialogTemplate *dialog_template() { return g.dialog ? g.dialog->tpl : nullptr; }
@@ -266,7 +269,7 @@ bool dialog_has_control(HWND, int id) { return index_of(id) >= 0; }
 
 int message_box(HWND owner, const char *text, const char *caption, UINT type) {
     g.boxes.push_back(headless::ShownBox{owner, text, caption, type});
-    return IDOK;
+    return g.box_hook ? g.box_hook(g.boxes.back()) : IDOK;
 }
 
 } // namespace backend

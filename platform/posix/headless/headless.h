@@ -57,6 +57,8 @@ struct ShownBox {
     UINT type;
 };
 const std::vector<ShownBox> &message_boxes();
+// Runs while a message box is "open", after it was recorded; its result is the box's (default IDOK).
+void set_message_box_hook(std::function<int(const ShownBox &)> hook);
 
 // Dialogs: the driver runs once the dialog has been initialised, and drives it with these calls.
 void set_dialog_driver(std::function<void(HWND)> driver);

@@ -1,0 +1,224 @@
+// The resources built into the program: every pose and fire picture by name at its size, the icon,
+// what the saver does when a pose is missing, and the artwork's rules.
+
+#include "support.h"
+
+#include "robot/pose_catalogue.h"
+
+#include <cstring>
+#include <map>
+
+extern "C" const uint8_t scrwarpvue_res[];
+extern "C" const uint32_t scrwarpvue_res_size;
+
+namespace {
+
+using test::SaverTest;
+
+struct Size {
+    int w, h;
+};
+
+const std::map<std::string, Size> &ListedSizes() {
+    static const std::map<std::string, Size> sizes = [] {
+        std::map<std::string, Size> m{
+            {"SOK-TAN00", {60, 78}}, {"SOK-TAN01", {60, 78}}, {"FLY-01", {46, 66}},    {"FLY-02", {46, 66}},
+            {"FLY-03", {46, 57}},    {"FLY-04", {46, 57}},    {"FLY-05", {41, 49}},    {"FLY-06", {41, 49}},
+            {"FLY-07", {67, 41}},    {"FLY-08", {67, 41}},    {"FLY-09", {41, 36}},    {"DMY-00", {1, 1}},
+            {"OPEN-01", {49, 43}},   {"OPEN-02", {49, 49}},   {"OPEN-03", {49, 56}},   {"OPEN-04", {49, 62}},
+            {"OPEN-05", {56, 66}},   {"TATU-01", {55, 72}},   {"TATU-02", {55, 76}},   {"TEBURI-01", {53, 77}},
+            {"WARAI-01", {55, 75}},  {"NERU-01", {55, 66}},   {"NERU-02", {56, 66}},   {"NERU-03", {48, 66}},
+            {"XHONOO-BK1", {275, 317}}, {"XHONOO-BK2", {275, 317}}, {"XHONOO-01", {102, 222}},
+            {"XHONOO-02", {102, 222}},  {"XHONOO-03", {102, 222}},
+        };
+        for (int i = 1; i <= 4; ++i) {
+            m["RIGH-0" + std::to_string(i)] = {55, 76};
+            m["LEFT-0" + std::to_string(i)] = {55, 76};
+        }
+        const Size turning[4] = {{55, 76}, {49, 75}, {42, 76}, {36, 76}};
+        for (int i = 0; i < 4; ++i) {
+            m["MUKUL-0" + std::to_string(i + 1)] = turning[i];
+            m["MUKUR-0" + std::to_string(i + 1)] = turning[i];
+        }
+        for (const char *side : {"L", "R"}) {
+            m[std::string("GENKI") + side + "-01"] = {46, 75};
+            m[std::string("GENKI") + side + "-02"] = {43, 75};
+        }
+        const Size tripping[11] = {{73, 69}, {84, 49}, {91, 49}, {84, 50}, {84, 51}, {89, 54},
+                                   {90, 53}, {102, 57}, {62, 72}, {55, 65}, {55, 66}};
+        for (int i = 0; i < 11; ++i) {
+            char l[16], r[16];
+            std::snprintf(l, sizeof l, "TENTOL-%02d", i + 1);
+            std::snprintf(r, sizeof r, "TENTOR-%02d", i + 1);
+            m[l] = tripping[i];
+            m[r] = tripping[i];
+        }
+        return m;
+    }();
+    return sizes;
+}
+
+Size SizeOf(HBITMAP b) {
+    BITMAP bm{};
+    if (!b || !GetObjectA(b, sizeof bm, &bm)) return {0, 0};
+    return {bm.bmWidth, bm.bmHeight};
+}
+
+// Reads a loaded bitmap's pixels through a memory surface.
+std::vector<uint32_t> Pixels(HBITMAP b) {
+    Size s = SizeOf(b);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, b);
+    std::vector<uint32_t> px;
+    for (int y = 0; y < s.h; ++y)
+        for (int x = 0; x < s.w; ++x) {
+            COLORREF c = GetPixel(dc, x, y);
+            px.push_back((uint32_t((c & 0xFF)) << 16) | (uint32_t((c >> 8) & 0xFF) << 8) | ((c >> 16) & 0xFF));
+        }
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    return px;
+}
+
+TEST(Resources, EveryNamedBitmapLoadsAtItsListedSize) {
+    HINSTANCE module = posix::module_instance();
+    EXPECT_EQ(ListedSizes().size(), 71u);
+    for (const auto &[name, size] : ListedSizes()) {
+        SCOPED_TRACE(name);
+        HBITMAP b = LoadBitmapA(module, name.c_str());
+        ASSERT_NE(b, nullptr);
+        Size got = SizeOf(b);
+        EXPECT_EQ(got.w, size.w);
+        EXPECT_EQ(got.h, size.h);
+        DeleteObject(b);
+    }
+    for (int i = 0; i < kPoseCount; ++i) EXPECT_TRUE(ListedSizes().count(kPoseNames[i])) << kPoseNames[i];
+    EXPECT_EQ(LoadBitmapA(module, "NO-SUCH-POSE"), nullptr);
+    EXPECT_EQ(LoadBitmapA(module, "sok-tan00") != nullptr, true) << "names are found whatever their case";
+    EXPECT_EQ(posix::live_gdi_objects(), 1u);
+}
+
+TEST(Resources, TheIconIsAGroupWithANumberSoNoNameFindsIt) {
+    HINSTANCE module = posix::module_instance();
+    EXPECT_EQ(LoadIconA(module, "ICON"), nullptr);
+    const uint8_t *group = nullptr, *image = nullptr;
+    uint32_t group_size = 0, image_size = 0;
+    ASSERT_TRUE(posix::find_resource(module, RT_GROUP_ICON, MAKEINTRESOURCEA(100), &group, &group_size));
+    ASSERT_GE(group_size, 6u + 14u);
+    EXPECT_EQ(group[4] | (group[5] << 8), 1) << "a single image";
+    EXPECT_EQ(group[6], 32);
+    EXPECT_EQ(group[7], 32);
+    int image_id = group[6 + 12] | (group[6 + 13] << 8);
+    ASSERT_TRUE(posix::find_resource(module, RT_ICON, MAKEINTRESOURCEA(image_id), &image, &image_size));
+    ASSERT_GE(image_size, 40u);
+    EXPECT_EQ(image[4], 32);          // width
+    EXPECT_EQ(image[8], 64);          // height: the colour bits and the mask
+    EXPECT_EQ(image[14], 4);          // 16 colours
+}
+
+TEST(Artwork, PosesStandOnBlackAndTheFireFollowsItsRules) {
+    HINSTANCE module = posix::module_instance();
+    for (int i = 0; i < kPoseCount; ++i) {
+        SCOPED_TRACE(kPoseNames[i]);
+        HBITMAP b = LoadBitmapA(module, kPoseNames[i]);
+        std::vector<uint32_t> px = Pixels(b);
+        Size s = SizeOf(b);
+        // The corners are background: black, so that the OR-draw leaves the screen there.
+        EXPECT_EQ(px[0], 0u);
+        EXPECT_EQ(px[size_t(s.w) - 1], 0u);
+        DeleteObject(b);
+    }
+    HBITMAP mask_b = LoadBitmapA(module, "XHONOO-BK1"), image_b = LoadBitmapA(module, "XHONOO-BK2");
+    std::vector<uint32_t> mask = Pixels(mask_b), image = Pixels(image_b);
+    ASSERT_EQ(mask.size(), 275u * 317u);
+    size_t stray = 0, black = 0;
+    for (size_t i = 0; i < mask.size(); ++i) {
+        stray += mask[i] != 0 && mask[i] != 0xFFFFFF;
+        black += mask[i] == 0;
+        if (mask[i] == 0xFFFFFF) {
+            ASSERT_EQ(image[i], 0u) << "the scorch image is black outside the blob";
+        }
+    }
+    EXPECT_LE(stray, 1u);
+    EXPECT_GT(black, 275u * 317u / 3) << "a large blob";
+    for (int y = 54; y < 54 + 222; ++y) {
+        for (int x = 112; x < 112 + 102; ++x) {
+            ASSERT_EQ(mask[size_t(y) * 275 + x], 0u) << "flame rectangle inside the blob";
+        }
+    }
+    for (const char *flame : {"XHONOO-01", "XHONOO-02", "XHONOO-03"}) {
+        HBITMAP f = LoadBitmapA(module, flame);
+        std::vector<uint32_t> px = Pixels(f);
+        EXPECT_EQ(std::count(px.begin(), px.end(), 0u), 0) << flame << " is opaque";
+        EXPECT_EQ(px[0], 0x313131u) << flame << " stands on the grey of the char";
+        DeleteObject(f);
+    }
+    DeleteObject(mask_b);
+    DeleteObject(image_b);
+}
+
+// A resource table like the program's with one pose name hidden.
+std::vector<uint8_t> ResourcesWithout(const char *name) {
+    std::vector<uint8_t> bytes(scrwarpvue_res, scrwarpvue_res + scrwarpvue_res_size);
+    std::vector<uint8_t> wide;
+    for (const char *p = name; *p; ++p) {
+        wide.push_back(uint8_t(*p));
+        wide.push_back(0);
+    }
+    wide.push_back(0);
+    wide.push_back(0);
+    auto at = std::search(bytes.begin(), bytes.end(), wide.begin(), wide.end());
+    EXPECT_NE(at, bytes.end());
+    if (at != bytes.end()) at[0] = 'Q';
+    return bytes;
+}
+
+TEST_F(SaverTest, AMissingPoseCostsOneMessageAndTheSaverRunsOn) {
+    std::vector<uint8_t> bytes = ResourcesWithout("SOK-TAN00");
+    HINSTANCE module = posix::load_module(bytes.data(), bytes.size());
+    ASSERT_NE(module, nullptr);
+    SetProfile("[SCRWARPVUE_SECTION]\nDispType=4\n");
+    PaintDesktop(200, 160);
+    HWND saver = nullptr;
+    bool pose_missing = false, others_loaded = true;
+    std::vector<headless::Step> steps;
+    steps.push_back([&] {
+        saver = GetActiveWindow();
+        pose_missing = g_app.poses[0] == nullptr;
+        for (int i = 1; i < kPoseCount; ++i) others_loaded = others_loaded && g_app.poses[i] != nullptr;
+    });
+    for (int i = 0; i < 300; ++i) steps.push_back([] { headless::tick(); }); // through the stepping poses
+    steps.push_back([] { headless::input(WM_KEYDOWN); });
+    headless::script(steps);
+    EXPECT_EQ(Run("/s", module), 0);
+    ASSERT_EQ(headless::message_boxes().size(), 1u);
+    const headless::ShownBox &box = headless::message_boxes()[0];
+    EXPECT_EQ(box.text, "Could not load Bitmap.");
+    EXPECT_EQ(box.caption, "SCRWARPVUE");
+    EXPECT_EQ(box.type, UINT(MB_ICONERROR));
+    EXPECT_NE(box.owner, nullptr);
+    EXPECT_EQ(box.owner, saver);
+    EXPECT_TRUE(pose_missing);
+    EXPECT_TRUE(others_loaded);
+    EXPECT_FALSE(headless::script_overrun());
+    EXPECT_EQ(posix::live_gdi_objects(), 0u);
+    posix::free_module(module);
+}
+
+TEST_F(SaverTest, MissingFirePicturesPassSilently) {
+    std::vector<uint8_t> bytes = ResourcesWithout("XHONOO-01");
+    HINSTANCE module = posix::load_module(bytes.data(), bytes.size());
+    ASSERT_NE(module, nullptr);
+    SetProfile("[SCRWARPVUE_SECTION]\nDispType=7\nEternalFire=1\n");
+    PaintDesktop(400, 300);
+    std::vector<headless::Step> steps;
+    for (int i = 0; i < 8; ++i) steps.push_back([] { headless::tick(); });
+    steps.push_back([] { headless::input(WM_KEYDOWN); });
+    headless::script(steps);
+    EXPECT_EQ(Run("/s", module), 0);
+    EXPECT_TRUE(headless::message_boxes().empty());
+    EXPECT_EQ(posix::live_gdi_objects(), 0u);
+    posix::free_module(module);
+}
+
+} // namespace

@@ -1,6 +1,0 @@
-#include "support.h"
-
-namespace {
-using test::SaverTest;
-TEST_F(SaverTest, EmptyCommandLineStartsNothing) { EXPECT_EQ(Run(""), 0); }
-} // namespace
