@@ -1,11 +1,482 @@
-// Placeholder until the GTK dialogs land: no dialog can be shown.
+// Dialogs and message boxes through GTK 3: the modal window DialogBoxParamA shows, laid out from the
+// dialog template, and the modal box MessageBoxA shows. GTK starts on first use; when it cannot (no
+// display), no dialog opens and every message box counts as confirmed at once, without a word.
+
 #include "../backend.h"
 
+#include <gdk/gdkx.h>
+#include <gtk/gtk.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+// GTK's one-time start. Its locale handling is left off so that the rest of the program keeps the C
+// locale; the labels set their language themselves.
+bool gtk_ready() {
+    static int state = -1;
+    if (state >= 0) return state == 1;
+    gtk_disable_setlocale();
+    gdk_set_allowed_backends("x11");
+    // GTK and the libraries it loads report a missing display or session bus on stderr; the program
+    // stays quiet whatever happens here.
+    fflush(stderr);
+    int saved = dup(STDERR_FILENO);
+    int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved >= 0 && null_fd >= 0) dup2(null_fd, STDERR_FILENO);
+    state = gtk_init_check(nullptr, nullptr) ? 1 : 0;
+    fflush(stderr);
+    if (saved >= 0 && null_fd >= 0) dup2(saved, STDERR_FILENO);
+    if (saved >= 0) close(saved);
+    if (null_fd >= 0) close(null_fd);
+    return state == 1;
+}
+
+// The dialog's texts are Japanese: the language picks the Japanese forms of the CJK glyphs whatever
+// the process's locale says.
+void set_japanese(GtkWidget *label) {
+    if (!label || !GTK_IS_LABEL(label)) return;
+    PangoAttrList *attrs = pango_attr_list_new();
+    pango_attr_list_insert(attrs, pango_attr_language_new(pango_language_from_string("ja")));
+    gtk_label_set_attributes(GTK_LABEL(label), attrs);
+    pango_attr_list_unref(attrs);
+}
+
+// Theme padding that would make the controls larger than their template cells, for the dialog window only.
+const char kDialogName[] = "scrwarpvue-dialog";
+const char kCompactCss[] =
+    "#scrwarpvue-dialog button { padding: 0 6px; min-height: 0; }\n"
+    "#scrwarpvue-dialog radiobutton, #scrwarpvue-dialog checkbutton { padding: 0; min-height: 0; }\n"
+    "#scrwarpvue-dialog radiobutton radio, #scrwarpvue-dialog checkbutton check"
+    " { margin: 0 4px 0 0; }\n";
+
+void add_dialog_css() {
+    static bool added = false;
+    if (added) return;
+    added = true;
+    GtkCssProvider *css = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(css, kCompactCss, -1, nullptr);
+    gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
+                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+}
+
+struct Control {
+    int id = 0;
+    DWORD kind = 0; // BS_* type
+    bool tabstop = false;
+    GtkWidget *widget = nullptr;
+    GtkWidget *none = nullptr; // radio buttons: the group's hidden member that stands for "none checked"
+};
+
+struct Dialog {
+    HWND hwnd = nullptr;
+    DLGPROC proc = nullptr;
+    GtkWidget *window = nullptr;
+    std::vector<Control> controls;
+    GtkWidget *default_button = nullptr;
+    GMainLoop *loop = nullptr;
+    bool ended = false;
+    INT_PTR result = -1;
+    int quiet = 0; // >0 while the program itself changes check states: no notifications
+};
+
+std::vector<Dialog *> g_dialogs; // the dialogs being run, innermost last
+
+Dialog *find_dialog(HWND hwnd) {
+    for (Dialog *d : g_dialogs)
+        if (d->hwnd == hwnd) return d;
+    return nullptr;
+}
+
+Control *find_control(Dialog *d, int id) {
+    if (!d) return nullptr;
+    for (Control &c : d->controls)
+        if (c.id == id) return &c;
+    return nullptr;
+}
+
+Control *control_of(Dialog *d, GtkWidget *w) {
+    for (Control &c : d->controls)
+        if (c.widget == w) return &c;
+    return nullptr;
+}
+
+bool is_push(DWORD kind) {
+    return kind == BS_PUSHBUTTON || kind == BS_DEFPUSHBUTTON;
+}
+
+void send_command(Dialog *d, int id) {
+    if (d->ended) return;
+    d->proc(d->hwnd, WM_COMMAND, MAKEWPARAM(id, 0 /* BN_CLICKED */), 0);
+}
+
+// A control was clicked or toggled. Radio buttons report only when they end up checked (the one the
+// user left reports nothing); check boxes report every user toggle; changes the program makes report
+// nothing.
+void on_clicked(GtkButton *button, gpointer data) {
+    Dialog *d = static_cast<Dialog *>(data);
+    if (d->quiet > 0) return;
+    Control *c = control_of(d, GTK_WIDGET(button));
+    if (!c) return;
+    if (c->kind == BS_AUTORADIOBUTTON && !gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(button))) return;
+    send_command(d, c->id);
+}
+
+// Without a window manager nobody gives the new window the keyboard: it takes it itself once mapped.
+gboolean on_map(GtkWidget *window, GdkEvent *, gpointer) {
+    gtk_window_present(GTK_WINDOW(window));
+    return FALSE;
+}
+
+gboolean on_delete(GtkWidget *, GdkEvent *, gpointer data) {
+    send_command(static_cast<Dialog *>(data), IDCANCEL);
+    return TRUE; // the window stays until the handler ends the dialog
+}
+
+// Tab moves between the template's tab stops in template order, Enter presses the focused push button
+// or else the default one, Escape cancels.
+gboolean on_key(GtkWidget *window, GdkEventKey *event, gpointer data) {
+    Dialog *d = static_cast<Dialog *>(data);
+    GtkWidget *focus = gtk_window_get_focus(GTK_WINDOW(window));
+    switch (event->keyval) {
+    case GDK_KEY_Escape:
+        send_command(d, IDCANCEL);
+        return TRUE;
+    case GDK_KEY_Return:
+    case GDK_KEY_KP_Enter:
+    case GDK_KEY_ISO_Enter: {
+        Control *c = focus ? control_of(d, focus) : nullptr;
+        if (c && is_push(c->kind))
+            gtk_button_clicked(GTK_BUTTON(c->widget));
+        else if (d->default_button)
+            gtk_button_clicked(GTK_BUTTON(d->default_button));
+        else
+            send_command(d, IDOK);
+        return TRUE;
+    }
+    case GDK_KEY_Tab:
+    case GDK_KEY_KP_Tab:
+    case GDK_KEY_ISO_Left_Tab: {
+        if (event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)) return FALSE;
+        bool back = event->keyval == GDK_KEY_ISO_Left_Tab || (event->state & GDK_SHIFT_MASK);
+        int n = int(d->controls.size());
+        int at = -1;
+        for (int i = 0; i < n; ++i)
+            if (d->controls[size_t(i)].widget == focus) at = i;
+        if (at < 0) at = back ? 0 : n - 1;
+        for (int step = 1; step <= n; ++step) {
+            int i = ((back ? at - step : at + step) % n + n) % n;
+            const Control &c = d->controls[size_t(i)];
+            if (c.tabstop && gtk_widget_get_visible(c.widget) && gtk_widget_get_sensitive(c.widget)) {
+                gtk_widget_grab_focus(c.widget);
+                break;
+            }
+        }
+        return TRUE;
+    }
+    default:
+        return FALSE;
+    }
+}
+
+// Dialog base units of the dialog font: the average width of the Latin letters and the line height,
+// counting the Japanese face the labels fall back to.
+void base_units(GtkWidget *window, double *bx, double *by) {
+    PangoLayout *layout =
+        gtk_widget_create_pango_layout(window, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    PangoAttrList *attrs = pango_attr_list_new();
+    pango_attr_list_insert(attrs, pango_attr_language_new(pango_language_from_string("ja")));
+    pango_layout_set_attributes(layout, attrs);
+    int w = 0, h = 0;
+    pango_layout_get_pixel_size(layout, &w, &h);
+    *bx = std::max(1, (w / 26 + 1) / 2);
+    pango_layout_set_text(layout, "Ag表示", -1);
+    pango_layout_get_pixel_size(layout, &w, &h);
+    *by = std::max(1, h);
+    pango_attr_list_unref(attrs);
+    g_object_unref(layout);
+}
+
+GtkWidget *make_control(const backend::DialogControl &tc, Dialog *d, std::vector<GtkWidget *> *radio_group,
+                        Control *c) {
+    DWORD kind = tc.style & BS_TYPEMASK;
+    const char *text = tc.text ? tc.text : "";
+    GtkWidget *w = nullptr;
+    if (std::string_view(tc.klass) != "BUTTON") {
+        w = gtk_label_new(text); // other classes are shown as their text
+        gtk_label_set_xalign(GTK_LABEL(w), 0);
+        set_japanese(w);
+        return w;
+    }
+    switch (kind) {
+    case BS_PUSHBUTTON:
+    case BS_DEFPUSHBUTTON:
+        w = gtk_button_new_with_label(text);
+        gtk_widget_set_can_default(w, TRUE);
+        if (kind == BS_DEFPUSHBUTTON && !d->default_button) d->default_button = w;
+        break;
+    case BS_GROUPBOX:
+        w = gtk_frame_new(text);
+        gtk_frame_set_label_align(GTK_FRAME(w), 0.03f, 0.5f);
+        set_japanese(gtk_frame_get_label_widget(GTK_FRAME(w)));
+        return w;
+    case BS_RADIOBUTTON:
+    case BS_AUTORADIOBUTTON:
+        if (radio_group->empty()) {
+            // The group's hidden member comes first; it holds the state where no button is checked.
+            GtkWidget *none = gtk_radio_button_new(nullptr);
+            gtk_widget_set_no_show_all(none, TRUE);
+            radio_group->push_back(none);
+        }
+        w = gtk_radio_button_new_with_label_from_widget(GTK_RADIO_BUTTON(radio_group->front()), text);
+        c->none = radio_group->front();
+        radio_group->push_back(w);
+        break;
+    case BS_CHECKBOX:
+    case BS_AUTOCHECKBOX:
+    default:
+        w = gtk_check_button_new_with_label(text);
+        break;
+    }
+    set_japanese(gtk_bin_get_child(GTK_BIN(w)));
+    g_signal_connect(w, "clicked", G_CALLBACK(on_clicked), d);
+    return w;
+}
+
+// GTK writes a title that Latin-1 cannot hold into WM_NAME only when the locale can encode it, and this
+// program keeps the C locale: the window gets the title as compound text from the UTF-8 here, so that
+// tools reading WM_NAME see the Japanese caption too (_NET_WM_NAME is GTK's own).
+void set_wm_name(GtkWidget *window, const char *title) {
+    GdkWindow *gdk_window = gtk_widget_get_window(window);
+    if (!gdk_window || !GDK_IS_X11_WINDOW(gdk_window)) return;
+    Display *xdisplay = GDK_WINDOW_XDISPLAY(gdk_window);
+    char *list[] = {const_cast<char *>(title)};
+    XTextProperty prop{};
+    if (Xutf8TextListToTextProperty(xdisplay, list, 1, XStdICCTextStyle, &prop) < Success) return;
+    XSetWMName(xdisplay, GDK_WINDOW_XID(gdk_window), &prop);
+    XFree(prop.value);
+}
+
+void flush_display() {
+    gdk_display_flush(gdk_display_get_default());
+    while (gtk_events_pending())
+        gtk_main_iteration_do(FALSE);
+}
+
+} // namespace
+
 namespace backend {
-INT_PTR dialog_run(const DialogTemplate *, HWND, HWND, DLGPROC, LPARAM) { return -1; }
-void dialog_end(HWND, INT_PTR) {}
-void dialog_check(HWND, int, UINT) {}
-UINT dialog_is_checked(HWND, int) { return 0; }
-bool dialog_has_control(HWND, int) { return false; }
-int message_box(HWND, const char *, const char *, UINT) { return IDOK; }
+
+INT_PTR dialog_run(const DialogTemplate *tpl, HWND dialog, HWND owner, DLGPROC proc, LPARAM init) {
+    if (!gtk_ready()) return -1;
+
+    Dialog d;
+    d.hwnd = dialog;
+    d.proc = proc;
+    d.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkWindow *win = GTK_WINDOW(d.window);
+    gtk_window_set_title(win, tpl->caption ? tpl->caption : "");
+    gtk_window_set_resizable(win, FALSE);
+    gtk_window_set_type_hint(win, GDK_WINDOW_TYPE_HINT_DIALOG);
+    gtk_window_set_modal(win, TRUE);
+    gtk_window_set_position(win, GTK_WIN_POS_CENTER);
+    if (Dialog *parent = find_dialog(owner)) {
+        gtk_window_set_transient_for(win, GTK_WINDOW(parent->window));
+        gtk_window_set_position(win, GTK_WIN_POS_CENTER_ON_PARENT);
+    }
+
+    add_dialog_css();
+    gtk_widget_set_name(d.window, kDialogName);
+
+    GtkWidget *fixed = gtk_fixed_new();
+    gtk_container_add(GTK_CONTAINER(d.window), fixed);
+
+    // Controls in template order. A radio group runs from a control with WS_GROUP to the next one.
+    std::vector<GtkWidget *> radio_group;
+    d.controls.resize(size_t(std::max(0, tpl->count)));
+    for (int i = 0; i < tpl->count; ++i) {
+        const DialogControl &tc = tpl->controls[i];
+        Control &c = d.controls[size_t(i)];
+        if (tc.style & WS_GROUP) radio_group.clear();
+        c.id = tc.id;
+        c.kind = tc.style & BS_TYPEMASK;
+        c.tabstop = (tc.style & WS_TABSTOP) != 0;
+        c.widget = make_control(tc, &d, &radio_group, &c);
+        if (c.none && !gtk_widget_get_parent(c.none)) gtk_fixed_put(GTK_FIXED(fixed), c.none, 0, 0);
+        gtk_fixed_put(GTK_FIXED(fixed), c.widget, 0, 0);
+        if (!c.tabstop && is_push(c.kind)) gtk_widget_set_can_focus(c.widget, FALSE);
+    }
+    // Every group starts with nothing checked, as Win32 buttons do.
+    for (Control &c : d.controls)
+        if (c.none) gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(c.none), TRUE);
+
+    // Dialog units to pixels with the font's base units; if a label would not fit its cell, the whole
+    // dialog grows a little so that nothing is clipped.
+    gtk_widget_show_all(fixed); // hidden widgets measure as nothing
+    double bx = 0, by = 0;
+    base_units(d.window, &bx, &by);
+    double scale = 1.0;
+    for (int i = 0; i < tpl->count; ++i) {
+        const DialogControl &tc = tpl->controls[i];
+        const Control &c = d.controls[size_t(i)];
+        if (c.kind == BS_GROUPBOX || tc.cx <= 0 || tc.cy <= 0) continue;
+        GtkRequisition min{};
+        gtk_widget_get_preferred_size(c.widget, &min, nullptr);
+        scale = std::max(scale, min.width / (tc.cx * bx / 4.0));
+        // A control a pixel or two taller than its cell only overlaps its neighbour's empty margin.
+        scale = std::max(scale, (min.height - 2) / (tc.cy * by / 8.0));
+    }
+    scale = std::min(scale, 2.0);
+    auto px_x = [&](int v) { return int(std::lround(v * bx * scale / 4.0)); };
+    auto px_y = [&](int v) { return int(std::lround(v * by * scale / 8.0)); };
+    for (int i = 0; i < tpl->count; ++i) {
+        const DialogControl &tc = tpl->controls[i];
+        GtkWidget *w = d.controls[size_t(i)].widget;
+        gtk_fixed_move(GTK_FIXED(fixed), w, px_x(tc.x), px_y(tc.y));
+        gtk_widget_set_size_request(w, px_x(tc.x + tc.cx) - px_x(tc.x), px_y(tc.y + tc.cy) - px_y(tc.y));
+    }
+    gtk_widget_set_size_request(fixed, px_x(tpl->cx), px_y(tpl->cy));
+
+    g_signal_connect(d.window, "delete-event", G_CALLBACK(on_delete), &d);
+    g_signal_connect(d.window, "key-press-event", G_CALLBACK(on_key), &d);
+    g_signal_connect(d.window, "map-event", G_CALLBACK(on_map), nullptr);
+
+    g_dialogs.push_back(&d);
+    INT_PTR focus_default = proc(dialog, WM_INITDIALOG, 0, init);
+    if (!d.ended) {
+        if (d.default_button) gtk_window_set_default(win, d.default_button);
+        if (focus_default) {
+            for (Control &c : d.controls)
+                if (c.tabstop) {
+                    gtk_widget_grab_focus(c.widget);
+                    break;
+                }
+        }
+        gtk_widget_realize(d.window);
+        set_wm_name(d.window, tpl->caption ? tpl->caption : "");
+        gtk_widget_show_all(d.window);
+        gtk_window_present(win);
+        d.loop = g_main_loop_new(nullptr, FALSE);
+        if (!d.ended) g_main_loop_run(d.loop);
+        g_main_loop_unref(d.loop);
+        d.loop = nullptr;
+    }
+    g_dialogs.erase(std::find(g_dialogs.begin(), g_dialogs.end(), &d));
+    gtk_widget_destroy(d.window);
+    flush_display();
+    return d.result;
+}
+
+void dialog_end(HWND dialog, INT_PTR result) {
+    Dialog *d = find_dialog(dialog);
+    if (!d || d->ended) return;
+    d->ended = true;
+    d->result = result;
+    gtk_widget_hide(d->window);
+    if (d->loop) g_main_loop_quit(d->loop);
+}
+
+void dialog_check(HWND dialog, int id, UINT state) {
+    Dialog *d = find_dialog(dialog);
+    Control *c = find_control(d, id);
+    if (!c || !c->widget || !GTK_IS_TOGGLE_BUTTON(c->widget)) return;
+    GtkToggleButton *button = GTK_TOGGLE_BUTTON(c->widget);
+    ++d->quiet;
+    if (state != BST_UNCHECKED)
+        gtk_toggle_button_set_active(button, TRUE);
+    else if (!c->none)
+        gtk_toggle_button_set_active(button, FALSE);
+    else if (gtk_toggle_button_get_active(button))
+        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(c->none), TRUE);
+    --d->quiet;
+}
+
+UINT dialog_is_checked(HWND dialog, int id) {
+    Control *c = find_control(find_dialog(dialog), id);
+    if (!c || !c->widget || !GTK_IS_TOGGLE_BUTTON(c->widget)) return BST_UNCHECKED;
+    return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(c->widget)) ? BST_CHECKED : BST_UNCHECKED;
+}
+
+bool dialog_has_control(HWND dialog, int id) {
+    return find_control(find_dialog(dialog), id) != nullptr;
+}
+
+int message_box(HWND owner, const char *text, const char *caption, UINT type) {
+    if (!gtk_ready()) return IDOK;
+    GtkWindow *parent = nullptr;
+    if (Dialog *d = find_dialog(owner); d && !d->ended) parent = GTK_WINDOW(d->window);
+
+    const char *icon = nullptr;
+    GtkMessageType kind = GTK_MESSAGE_OTHER;
+    switch (type & MB_ICONMASK) {
+    case MB_ICONERROR:
+        icon = "dialog-error";
+        kind = GTK_MESSAGE_ERROR;
+        break;
+    case MB_ICONWARNING:
+        icon = "dialog-warning";
+        kind = GTK_MESSAGE_WARNING;
+        break;
+    case MB_ICONINFORMATION:
+        icon = "dialog-information";
+        kind = GTK_MESSAGE_INFO;
+        break;
+    default:
+        break;
+    }
+
+    gchar *body = g_utf8_make_valid(text, -1);
+    gchar *title = g_utf8_make_valid(caption, -1);
+    GtkWidget *box = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, kind, GTK_BUTTONS_NONE, "%s", body);
+    gtk_window_set_title(GTK_WINDOW(box), title);
+    g_free(body);
+    g_free(title);
+    gtk_window_set_position(GTK_WINDOW(box), parent ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
+    GtkWidget *ok = gtk_dialog_add_button(GTK_DIALOG(box), "OK", GTK_RESPONSE_OK);
+    // One small OK button in the middle, as a message box has, rather than a bar across the box.
+    if (GtkWidget *buttons = gtk_widget_get_parent(ok); buttons && GTK_IS_BUTTON_BOX(buttons)) {
+        gtk_button_box_set_layout(GTK_BUTTON_BOX(buttons), GTK_BUTTONBOX_CENTER);
+        gtk_style_context_remove_class(gtk_widget_get_style_context(box), "message-dialog");
+        gtk_widget_set_size_request(ok, 88, -1);
+        gtk_widget_set_margin_bottom(buttons, 12);
+    }
+    gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
+    g_signal_connect(box, "map-event", G_CALLBACK(on_map), nullptr);
+
+    // The text is shown as given: its own line breaks, no wrapping, every space kept, left aligned.
+    GtkWidget *area = gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(box));
+    GList *children = gtk_container_get_children(GTK_CONTAINER(area));
+    for (GList *l = children; l; l = l->next) {
+        if (!GTK_IS_LABEL(l->data)) continue;
+        GtkLabel *label = GTK_LABEL(l->data);
+        gtk_label_set_use_markup(label, FALSE);
+        gtk_label_set_line_wrap(label, FALSE);
+        gtk_label_set_justify(label, GTK_JUSTIFY_LEFT);
+        gtk_label_set_xalign(label, 0);
+        gtk_widget_set_halign(GTK_WIDGET(label), GTK_ALIGN_START);
+        set_japanese(GTK_WIDGET(label));
+    }
+    g_list_free(children);
+    // GTK 3 message boxes show no icon of their own: put it beside the text.
+    GtkWidget *row = gtk_widget_get_parent(area);
+    if (icon && row && GTK_IS_BOX(row)) {
+        GtkWidget *image = gtk_image_new_from_icon_name(icon, GTK_ICON_SIZE_DIALOG);
+        gtk_widget_set_valign(image, GTK_ALIGN_START);
+        gtk_box_pack_start(GTK_BOX(row), image, FALSE, FALSE, 0);
+        gtk_box_reorder_child(GTK_BOX(row), image, 0);
+        gtk_widget_show(image);
+    }
+
+    gtk_dialog_run(GTK_DIALOG(box));
+    gtk_widget_destroy(box);
+    flush_display();
+    return IDOK;
+}
+
 } // namespace backend
