@@ -315,26 +315,28 @@ BOOL WINAPI BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy,
     }
     if (w <= 0 || h <= 0) return TRUE;
 
-    // Clip to the destination, then to the source.
-    int x0 = x, y0 = y, x1 = x + w, y1 = y + h;
-    int dx = 0, dy = 0; // source offset relative to the destination
+    // Clip to the destination, then to the source, in 64 bits: far-off coordinates must not overflow.
+    int64_t cx0 = x, cy0 = y, cx1 = int64_t(x) + w, cy1 = int64_t(y) + h;
+    int64_t cdx = 0, cdy = 0; // source offset relative to the destination
     if (uses_source) {
-        dx = sx - x;
-        dy = sy - y;
+        cdx = int64_t(sx) - x;
+        cdy = int64_t(sy) - y;
     }
-    x0 = std::max(x0, 0);
-    y0 = std::max(y0, 0);
-    x1 = std::min(x1, ds->w);
-    y1 = std::min(y1, ds->h);
+    cx0 = std::max<int64_t>(cx0, 0);
+    cy0 = std::max<int64_t>(cy0, 0);
+    cx1 = std::min<int64_t>(cx1, ds->w);
+    cy1 = std::min<int64_t>(cy1, ds->h);
     if (uses_source) {
         int sw = 0, sh = 0;
         extent_of(src, &sw, &sh);
-        x0 = std::max(x0, -dx);
-        y0 = std::max(y0, -dy);
-        x1 = std::min(x1, sw - dx);
-        y1 = std::min(y1, sh - dy);
+        cx0 = std::max(cx0, -cdx);
+        cy0 = std::max(cy0, -cdy);
+        cx1 = std::min(cx1, sw - cdx);
+        cy1 = std::min(cy1, sh - cdy);
     }
-    if (x0 >= x1 || y0 >= y1) return TRUE;
+    if (cx0 >= cx1 || cy0 >= cy1) return TRUE;
+    // What is left lies inside both surfaces, so it fits in int again.
+    const int x0 = int(cx0), y0 = int(cy0), x1 = int(cx1), y1 = int(cy1), dx = int(cdx), dy = int(cdy);
     const int n = x1 - x0;
 
     if (!uses_source) {

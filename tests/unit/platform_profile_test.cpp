@@ -1,0 +1,171 @@
+// Profile files of the posix layer: how GetPrivateProfileIntA reads values, and how
+// WritePrivateProfileStringA changes a file without disturbing the rest of it.
+
+#include "support.h"
+
+#include <climits>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr char kIni[] = "SCRWARPVUE.ini";
+
+class PlatformProfile : public test::SaverTest {
+  protected:
+    int ReadInt(const char *section = "Settings", const char *key = "DispType") const {
+        return int(GetPrivateProfileIntA(section, key, 42, kIni));
+    }
+    bool Write(const char *section, const char *key, const char *value) const {
+        return WritePrivateProfileStringA(section, key, value, kIni) != FALSE;
+    }
+    std::vector<std::string> ConfigEntries() const {
+        std::vector<std::string> names;
+        for (const auto &e : fs::directory_iterator(dir_ / "config"))
+            names.push_back(e.path().filename());
+        return names;
+    }
+};
+
+TEST_F(PlatformProfile, IntegersReadTheWayWindowsReadsThem) {
+    struct Case {
+        std::string text;
+        int expected;
+    } cases[] = {
+        {"[Settings]\nDispType=5\n", 5},
+        {"[Settings]\n  DispType \t=\t 6  \n", 6},
+        {"[Settings]\nDispType=+5\n", 5},
+        {"[Settings]\nDispType=-1\n", -1},
+        {"[Settings]\nDispType=4294967295\n", -1},
+        {"[Settings]\nDispType=0x1F\n", 31},
+        {"[Settings]\nDispType=12abc\n", 12},
+        {"[Settings]\nDispType=abc\n", 0},
+        {"[Settings]\nDispType=\n", 42},
+        {"[Settings]\nDispType=99999999999\n", int(99999999999 % 4294967296)},
+        {"[Settings]\r\nDispType=3\r\nDispRobo=1\r\n", 3},
+        {"[sETTINGS]\ndisptype=4\n", 4},
+        {"[Other]\nDispType=3\n[Settings]\nDispRobo=1\n", 42},
+        {"[Settings]\n;DispType=3\n", 42},
+        {"[Settings]\n;DispType=3\nDispType=7", 7},
+        {"[Settings]\nDispType=2\n[Settings]\nDispType=8\n", 2},
+        {"DispType=3\n", 42},
+    };
+    for (const Case &c : cases) {
+        SetProfile(c.text);
+        EXPECT_EQ(ReadInt(), c.expected) << c.text;
+    }
+    fs::remove(Profile());
+    EXPECT_EQ(ReadInt(), 42);
+}
+
+TEST_F(PlatformProfile, BinaryGarbageReadsAsDefaultsAndStaysUntouched) {
+    std::string garbage("[Settings]\0DispType=3\n", 22);
+    for (int i = 0; i < 512; ++i)
+        garbage.push_back(char((i * 7919) % 251));
+    SetProfile(garbage);
+    EXPECT_EQ(ReadInt(), 42);
+    EXPECT_EQ(ReadInt("Settings", "DispRobo"), 42);
+    EXPECT_EQ(ProfileText(), garbage);
+}
+
+TEST_F(PlatformProfile, WritingCreatesDirectoryFileAndSection) {
+    const fs::path nested = dir_ / "config" / "deeper" / "still";
+    setenv("XDG_CONFIG_HOME", nested.c_str(), 1);
+    EXPECT_TRUE(Write("S", "K", "V"));
+    EXPECT_EQ(test::ReadFile(nested / kIni), "[S]\nK=V\n");
+}
+
+TEST_F(PlatformProfile, WritingKeepsEveryOtherLine) {
+    struct Case {
+        std::string before;
+        const char *section, *key, *value;
+        std::string after;
+    } cases[] = {
+        {"; note\n\n[Other]\nA=1\n\n[S]\nUnknown=x\nK=old ; c\n\n[Z]\nB=2\n", "S", "K", "new",
+         "; note\n\n[Other]\nA=1\n\n[S]\nUnknown=x\nK=new\n\n[Z]\nB=2\n"},
+        {"[S]\nA=1\n; last\n\n\n[T]\nB=2\n", "S", "C", "3", "[S]\nA=1\n; last\nC=3\n\n\n[T]\nB=2\n"},
+        {"[S]\nA=1", "S", "C", "3", "[S]\nA=1\nC=3\n"},
+        {"[T]\nB=2", "S", "K", "V", "[T]\nB=2\n[S]\nK=V\n"},
+        {"[S]\r\nA=1\r\n; c\r\n[T]\r\nB=2\r\n", "S", "C", "3", "[S]\r\nA=1\r\n; c\r\nC=3\r\n[T]\r\nB=2\r\n"},
+        {"[S]\r\nA=1\r\n[T]\r\nB=2\r\n", "s", "a", "99", "[S]\r\nA=99\r\n[T]\r\nB=2\r\n"},
+        {"[S]\nA=1\n[S]\nA=2\n", "S", "A", "5", "[S]\nA=5\n[S]\nA=2\n"},
+    };
+    for (const Case &c : cases) {
+        SetProfile(c.before);
+        EXPECT_TRUE(Write(c.section, c.key, c.value));
+        EXPECT_EQ(ProfileText(), c.after) << c.before;
+    }
+}
+
+TEST_F(PlatformProfile, AWriteReplacesTheFileAtomically) {
+    SetProfile("[S]\nK=old\n");
+    const fs::path link = dir_ / "hardlink";
+    fs::create_hard_link(Profile(), link);
+    int fd = open(Profile().c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    struct stat before {
+    }, after{};
+    ASSERT_EQ(stat(Profile().c_str(), &before), 0);
+
+    EXPECT_TRUE(Write("S", "K", "new"));
+    ASSERT_EQ(stat(Profile().c_str(), &after), 0);
+    EXPECT_NE(before.st_ino, after.st_ino);
+    EXPECT_EQ(ProfileText(), "[S]\nK=new\n");
+    EXPECT_EQ(test::ReadFile(link), "[S]\nK=old\n");
+    char buf[64] = {};
+    EXPECT_EQ(pread(fd, buf, sizeof buf - 1, 0), 10);
+    EXPECT_STREQ(buf, "[S]\nK=old\n");
+    close(fd);
+    EXPECT_EQ(ConfigEntries(), std::vector<std::string>{kIni}); // no temporary file left behind
+}
+
+TEST_F(PlatformProfile, AWriteIntoAReadOnlyDirectoryFailsAndChangesNothing) {
+    const std::string text = "[S]\nK=old\n";
+    SetProfile(text);
+    fs::permissions(dir_, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(dir_ / "config", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
+                                         fs::perms::others_exec);
+    fs::permissions(Profile(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+    // Root writes anywhere, so the write runs in a child that, under root, becomes an ordinary user.
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+        _exit(Write("S", "K", "new") ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the write succeeded, 2: could not drop root";
+    fs::permissions(dir_ / "config", fs::perms::owner_all);
+    EXPECT_EQ(ProfileText(), text);
+    EXPECT_EQ(ConfigEntries(), std::vector<std::string>{kIni});
+}
+
+TEST_F(PlatformProfile, AProfileThatIsASymlinkStaysOne) {
+    const fs::path target = dir_ / "real" / "target.ini";
+    fs::create_directories(target.parent_path());
+    test::WriteFile(target, "[S]\nK=old\n");
+    fs::create_symlink(target, Profile());
+    EXPECT_TRUE(Write("S", "K", "new"));
+    EXPECT_TRUE(fs::is_symlink(Profile()));
+    EXPECT_EQ(test::ReadFile(target), "[S]\nK=new\n");
+    char buf[16];
+    GetPrivateProfileStringA("S", "K", "", buf, sizeof buf, kIni);
+    EXPECT_STREQ(buf, "new");
+}
+
+TEST_F(PlatformProfile, DecimalTextReadsBackAsTheSameNumber) {
+    for (int value : {INT_MIN, -1, 0, INT_MAX}) {
+        char text[16];
+        wsprintfA(text, "%d", value);
+        ASSERT_TRUE(Write("Settings", "DispType", text));
+        EXPECT_EQ(ReadInt(), value) << text;
+    }
+}
+
+} // namespace
