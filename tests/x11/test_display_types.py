@@ -1,0 +1,104 @@
+"""Each monitor fault on a real X server: after the first tick the screen shows the desktop picture
+distorted exactly as the fault's closed-form mapping says."""
+
+import xharness
+
+BLACK = 0
+
+
+def expected(kind, w, h, p):
+    """The whole screen after the first tick for display type `kind`, from desktop picture p."""
+    at = lambda x, y: p[y * w + x]
+    out = [BLACK] * (w * h)
+    if kind == 1:  # half a turn
+        return [at(w - 1 - x, h - 1 - y) for y in range(h) for x in range(w)]
+    if kind == 2:  # half width, from a quarter across
+        for k in range((w + 1) // 2):
+            for y in range(h):
+                out[y * w + w // 4 + k] = at(2 * k, y)
+        return out
+    if kind == 3:  # half width and height, corner at the quarter point
+        for j in range((h + 1) // 2):
+            for i in range((w + 1) // 2):
+                out[(h // 4 + j) * w + w // 4 + i] = at(2 * i, 2 * j)
+        return out
+    if kind == 4:  # half height, from a quarter down
+        for j in range((h + 1) // 2):
+            out[(h // 4 + j) * w:(h // 4 + j + 1) * w] = p[2 * j * w:(2 * j + 1) * w]
+        return out
+    if kind == 5:  # mirrored
+        return [at(w - 1 - x, y) for y in range(h) for x in range(w)]
+    if kind == 6:  # pushed down an eighth, rising one row every 34 columns
+        for sy in range(h):
+            for x in range(w):
+                y = h // 8 + sy - x // 34
+                if 0 <= y < h:
+                    out[y * w + x] = at(x, sy)
+        return out
+    if kind == 7:  # unchanged (the fire comes later)
+        return list(p)
+    if kind == 8:  # inverted colours
+        return [~v & 0xFFFFFF for v in p]
+    raise ValueError(kind)
+
+
+class DisplayTypes(xharness.SaverTestCase):
+    def show(self, kind):
+        """Runs the saver with display type `kind` (no robot) and waits for the first tick's picture."""
+        self.x.write_profile(DispType=kind, DispRobo=0)
+        saver = self.start()
+        want = expected(kind, self.w, self.h, self.pattern)
+        self.x.wait_for_screen(want, "the picture of display type %d" % kind)
+        return saver
+
+    def test_each_type_shows_its_closed_form_picture(self):
+        for kind in (1, 2, 3, 4, 5, 6, 8):
+            with self.subTest(display_type=kind):
+                saver = self.show(kind)
+                self.x.xdotool("key", "space")
+                self.assert_quiet_exit(saver, "type %d" % kind)
+
+    def test_type_outside_one_to_eight_stays_black(self):
+        # The first tick draws nothing: the screen stays as the first erase left it.
+        self.x.write_profile(DispType=9, DispRobo=0)
+        saver = self.start()
+        self.x.wait_for_screen([BLACK] * (self.w * self.h), "a black screen")
+        self.assert_still_running(saver, "display type 9")
+        self.x.xdotool("key", "Escape")
+        self.assert_quiet_exit(saver, "type 9")
+
+
+class LargeScreen(xharness.SaverTestCase):
+    SCREEN = (1024, 768)
+
+    def test_wiring_fault_at_1024_by_768(self):
+        self.x.write_profile(DispType=1, DispRobo=0)
+        saver = self.start()
+        self.x.wait_for_screen(expected(1, self.w, self.h, self.pattern), "the half-turned desktop")
+        self.x.xdotool("key", "space")
+        self.assert_quiet_exit(saver, "type 1")
+
+    def test_overvoltage_changes_nothing_but_the_scorch(self):
+        # The first tick shows the desktop unchanged; the second burns a scorch of at most 275 x 317
+        # pixels into it. Once the scorch shows, everything outside one such rectangle is the desktop
+        # itself, drawn again by the saver over its black window.
+        self.x.write_profile(DispType=7, EternalFire=1)
+        saver = self.start()
+        w, h, p = self.w, self.h, self.pattern
+
+        def scorch_only(pixels):
+            bad = [i for i in range(w * h) if pixels[i] != p[i]]
+            if not bad or len(bad) == w * h:
+                return False  # the desktop before the saver's window, or its black before the tick
+            xs = [i % w for i in bad]
+            ys = [i // w for i in bad]
+            return max(xs) - min(xs) < 275 and max(ys) - min(ys) < 317
+
+        shown = self.x.wait_for_screen(p, "the desktop with a scorch on it", accept=scorch_only)
+        self.assertGreater(sum(1 for i in range(w * h) if shown[i] == p[i]), w * h // 2)
+        self.x.xdotool("key", "space")
+        self.assert_quiet_exit(saver, "type 7")
+
+
+if __name__ == "__main__":
+    xharness.main()

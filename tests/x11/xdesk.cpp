@@ -1,0 +1,138 @@
+// Test and demo helper for a private X server: puts a picture on the root window, or covers part of the
+// screen with a window for a while.
+//
+//   xdesk root FILE.ppm        the P6 picture becomes the root window's background (and stays there)
+//   xdesk cover X Y W H        maps a white override-redirect window there, prints "mapped" once it is
+//                              viewable, and unmaps it when standard input closes
+//   xdesk cursor               prints "hidden" when the pointer's current image is fully transparent,
+//                              else "shown"
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool read_ppm(const char *path, int *w, int *h, std::vector<unsigned char> *rgb) {
+    FILE *f = std::fopen(path, "rb");
+    if (!f) return false;
+    int maxval = 0;
+    bool ok = std::fscanf(f, "P6 %d %d %d", w, h, &maxval) == 3 && maxval == 255 && *w > 0 && *h > 0;
+    if (ok) {
+        std::fgetc(f); // the single blank after the header
+        rgb->resize(size_t(*w) * size_t(*h) * 3);
+        ok = std::fread(rgb->data(), 1, rgb->size(), f) == rgb->size();
+    }
+    std::fclose(f);
+    return ok;
+}
+
+int set_root(Display *dpy, const char *path) {
+    int w = 0, h = 0;
+    std::vector<unsigned char> rgb;
+    if (!read_ppm(path, &w, &h, &rgb)) {
+        std::fprintf(stderr, "xdesk: cannot read %s\n", path);
+        return 1;
+    }
+    int screen = DefaultScreen(dpy);
+    Window root = RootWindow(dpy, screen);
+    Visual *visual = DefaultVisual(dpy, screen);
+    int depth = DefaultDepth(dpy, screen);
+    if (visual->c_class != TrueColor) {
+        std::fprintf(stderr, "xdesk: needs a TrueColor visual\n");
+        return 1;
+    }
+    XImage *img =
+        XCreateImage(dpy, visual, unsigned(depth), ZPixmap, 0, nullptr, unsigned(w), unsigned(h), 32, 0);
+    img->data = static_cast<char *>(std::calloc(size_t(img->bytes_per_line), size_t(h)));
+    auto place = [](unsigned long mask, unsigned v) {
+        int shift = 0;
+        while (mask && !((mask >> shift) & 1))
+            ++shift;
+        int bits = 0;
+        while ((mask >> (shift + bits)) & 1)
+            ++bits;
+        unsigned long scaled = bits >= 8 ? (unsigned long)v << (bits - 8) : v >> (8 - bits);
+        return (scaled << shift) & mask;
+    };
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const unsigned char *p = &rgb[(size_t(y) * w + x) * 3];
+            XPutPixel(img, x, y,
+                      place(visual->red_mask, p[0]) | place(visual->green_mask, p[1]) |
+                          place(visual->blue_mask, p[2]));
+        }
+    Pixmap pm = XCreatePixmap(dpy, root, unsigned(w), unsigned(h), unsigned(depth));
+    GC gc = XCreateGC(dpy, pm, 0, nullptr);
+    XPutImage(dpy, pm, gc, img, 0, 0, 0, 0, unsigned(w), unsigned(h));
+    XSetWindowBackgroundPixmap(dpy, root, pm);
+    XClearWindow(dpy, root);
+    XFreeGC(dpy, gc);
+    XFreePixmap(dpy, pm); // the root window keeps its background
+    XDestroyImage(img);
+    XSync(dpy, False);
+    return 0;
+}
+
+int cover(Display *dpy, int x, int y, int w, int h) {
+    int screen = DefaultScreen(dpy);
+    XSetWindowAttributes attrs{};
+    attrs.override_redirect = True;
+    attrs.background_pixel = WhitePixel(dpy, screen);
+    attrs.event_mask = StructureNotifyMask;
+    Window win =
+        XCreateWindow(dpy, RootWindow(dpy, screen), x, y, unsigned(w), unsigned(h), 0, CopyFromParent,
+                      InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel | CWEventMask, &attrs);
+    XMapRaised(dpy, win);
+    XEvent ev;
+    do
+        XNextEvent(dpy, &ev);
+    while (ev.type != MapNotify);
+    XSync(dpy, False);
+    std::printf("mapped\n");
+    std::fflush(stdout);
+    char buf[256];
+    while (std::fgets(buf, sizeof buf, stdin)) {
+    }
+    XUnmapWindow(dpy, win);
+    XDestroyWindow(dpy, win);
+    XSync(dpy, False);
+    return 0;
+}
+
+int cursor(Display *dpy) {
+    XFixesCursorImage *img = XFixesGetCursorImage(dpy);
+    if (!img) return 1;
+    bool visible = false;
+    for (int i = 0; i < int(img->width) * int(img->height); ++i)
+        if ((img->pixels[i] >> 24) & 0xFF) visible = true;
+    std::printf("%s\n", visible ? "shown" : "hidden");
+    XFree(img);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    Display *dpy = XOpenDisplay(nullptr);
+    if (!dpy) {
+        std::fprintf(stderr, "xdesk: no display\n");
+        return 1;
+    }
+    int rc = 2;
+    if (argc == 3 && std::strcmp(argv[1], "root") == 0)
+        rc = set_root(dpy, argv[2]);
+    else if (argc == 6 && std::strcmp(argv[1], "cover") == 0)
+        rc = cover(dpy, std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
+    else if (argc == 2 && std::strcmp(argv[1], "cursor") == 0)
+        rc = cursor(dpy);
+    else
+        std::fprintf(stderr, "usage: xdesk root FILE.ppm | xdesk cover X Y W H | xdesk cursor\n");
+    XCloseDisplay(dpy);
+    return rc;
+}
