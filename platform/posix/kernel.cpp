@@ -16,6 +16,8 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
+#include <algorithm>
 
 namespace {
 
@@ -27,6 +29,16 @@ struct MutexHandle {
     bool owned;
 };
 constexpr uint32_t kMutexMagic = 0x4D555458;
+
+// Every mutex handle made and not closed. A copy that finds the mutex taken leaves without closing its
+// handle, as on Windows; the handle lives until the process ends.
+// (Never destroyed, so that the handles stay reachable to the very end of the process.)
+std::vector<MutexHandle *> &g_mutexes = *new std::vector<MutexHandle *>;
+
+MutexHandle *live_mutex(HANDLE handle) {
+    auto it = std::find(g_mutexes.begin(), g_mutexes.end(), static_cast<MutexHandle *>(handle));
+    return it == g_mutexes.end() ? nullptr : *it;
+}
 
 // A directory only this user can use: $XDG_RUNTIME_DIR when it is set and ours, else a 0700 directory
 // of our own under the temporary directory.
@@ -76,6 +88,7 @@ HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initial_owner, LPCSTR nam
         return nullptr;
     }
     auto *m = new MutexHandle{kMutexMagic, fd, false};
+    g_mutexes.push_back(m);
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         SetLastError(ERROR_ALREADY_EXISTS);
         return m;
@@ -87,18 +100,19 @@ HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initial_owner, LPCSTR nam
 }
 
 BOOL WINAPI ReleaseMutex(HANDLE handle) {
-    auto *m = static_cast<MutexHandle *>(handle);
-    if (!m || m->magic != kMutexMagic || !m->owned) return FALSE;
+    MutexHandle *m = live_mutex(handle);
+    if (!m || !m->owned) return FALSE;
     m->owned = false;
     flock(m->fd, LOCK_UN);
     return TRUE;
 }
 
 BOOL WINAPI CloseHandle(HANDLE handle) {
-    auto *m = static_cast<MutexHandle *>(handle);
-    if (!m || m->magic != kMutexMagic) return FALSE;
+    MutexHandle *m = live_mutex(handle);
+    if (!m) return FALSE;
     close(m->fd);
     m->magic = 0;
+    g_mutexes.erase(std::find(g_mutexes.begin(), g_mutexes.end(), m));
     delete m;
     return TRUE;
 }
