@@ -1,0 +1,403 @@
+// The robot of the vertical-sync fault: its trace through the script with the clock held by the test,
+// the single-step rules (turns, loops, jumps, facing, movement), the erase rectangle, and a long soak
+// that must never touch the squeezed picture. The pose bitmaps are replaced by solid blocks of the
+// catalogue's sizes, each in its own colour, so every pixel on the window tells which pose drew it.
+
+#include "support.h"
+
+#include "host/frame_tick.h"
+#include "platform/posix/internal.h"
+
+#include <algorithm>
+#include <functional>
+#include <string>
+
+namespace {
+
+using test::SaverTest;
+
+struct Size {
+    int w, h;
+};
+
+// Width and height of every pose, by catalogue index.
+Size PoseSize(int i) {
+    static const Size kTentol[11] = {{73, 69}, {84, 49},  {91, 49}, {84, 50}, {84, 51}, {89, 54},
+                                     {90, 53}, {102, 57}, {62, 72}, {55, 65}, {55, 66}};
+    static const Size kMukul[4] = {{55, 76}, {49, 75}, {42, 76}, {36, 76}};
+    static const Size kGenki[4] = {{46, 75}, {43, 75}, {46, 75}, {43, 75}};
+    static const Size kOpen[5] = {{49, 43}, {49, 49}, {49, 56}, {49, 62}, {56, 66}};
+    static const Size kNeru[3] = {{55, 66}, {56, 66}, {48, 66}};
+    if (i <= 1) return {60, 78};
+    if (i <= 3 || i == 51 || i == 52) return {46, 66};
+    if (i <= 5) return {46, 57};
+    if (i <= 7) return {41, 49};
+    if (i <= 9) return {67, 41};
+    if (i == 10) return {41, 36};
+    if (i == 11 || (i >= 53 && i <= 59)) return {1, 1};
+    if (i <= 16) return kOpen[i - 12];
+    if (i == 17) return {55, 72};
+    if (i <= 26) return {55, 76};
+    if (i == 27) return {53, 77};
+    if (i == 28) return {55, 75};
+    if (i <= 32) return kMukul[i - 29];
+    if (i <= 36) return kGenki[i - 33];
+    if (i <= 47) return kTentol[i - 37];
+    if (i <= 50) return kNeru[i - 48];
+    if (i <= 63) return kGenki[i - 60];
+    if (i <= 67) return kMukul[i - 64];
+    return kTentol[i - 68];
+}
+
+// "DMY-00" is one black pixel; every other pose gets a colour of its own.
+uint32_t PoseColour(int i) {
+    return PoseSize(i).w == 1 ? 0 : 0x800000u | uint32_t(i + 1);
+}
+
+constexpr uint32_t kBackdrop = 0x102030;
+
+HBITMAP Solid(int w, int h, uint32_t colour) {
+    HBITMAP b = posix::create_bitmap(w, h);
+    std::fill_n(b->surf.px, size_t(w) * size_t(h), colour);
+    return b;
+}
+
+void InstallPoses() {
+    for (int i = 0; i < kPoseCount; ++i) {
+        DeleteObject(g_app.poses[i]);
+        g_app.poses[i] = Solid(PoseSize(i).w, PoseSize(i).h, PoseColour(i));
+    }
+}
+
+void Step() {
+    HWND hwnd = GetActiveWindow();
+    DrawContext dc = OpenDrawContext(hwnd);
+    RobotStep(dc);
+    CloseDrawContext(hwnd, dc);
+}
+
+void FillWindow(uint32_t colour) {
+    HWND hwnd = GetActiveWindow();
+    DrawContext dc = OpenDrawContext(hwnd);
+    HBITMAP b = Solid(headless::window_width(), headless::window_height(), colour);
+    HGDIOBJ old = SelectObject(dc.scratch, b);
+    BitBlt(dc.window, 0, 0, headless::window_width(), headless::window_height(), dc.scratch, 0, 0, SRCCOPY);
+    SelectObject(dc.scratch, old);
+    DeleteObject(b);
+    CloseDrawContext(hwnd, dc);
+}
+
+// Places the cursor and the robot for a focused step on a cleared window; nothing was drawn before.
+void Place(int row, int column, int facing, int x, int y) {
+    g_cursor = ScriptCursor{row, column, 0, 0};
+    g_actor.facing = facing;
+    g_actor.x = x;
+    g_actor.y = y;
+    g_actor.last_x = g_actor.last_y = g_actor.last_w = g_actor.last_h = 0;
+    FillWindow(0);
+}
+
+uint32_t FootPixel() {
+    const int x = g_actor.x, y = g_actor.y - 1;
+    if (x < 0 || y < 0 || x >= headless::window_width() || y >= headless::window_height()) return 0;
+    return headless::window_pixel(x, y);
+}
+
+class RobotTest : public SaverTest {
+  protected:
+    // Runs "/s" under the vertical-sync fault with the robot on. `first` runs before the first tick,
+    // `after(n)` after tick n; the run ends when it returns false or after `max_ticks`.
+    void RunTicks(int w, int h, int max_ticks, const std::function<void()> &first,
+                  const std::function<bool(int)> &after) {
+        PaintDesktop(w, h);
+        SetProfile("[SCRWARPVUE_SECTION]\nDispType=4\nDispRobo=1\n");
+        std::vector<headless::Step> steps;
+        steps.push_back([&] {
+            first();
+            headless::tick();
+        });
+        for (int n = 1; n <= max_ticks; ++n)
+            steps.push_back([&, n] {
+                if (after(n) && n < max_ticks)
+                    headless::tick();
+                else
+                    headless::input(WM_KEYDOWN);
+            });
+        headless::script(std::move(steps));
+        EXPECT_EQ(Run("/s"), 0);
+        EXPECT_FALSE(headless::script_overrun());
+    }
+
+    // Runs `body` inside the running saver (robot off, no tick yet: the window is black).
+    void WithWindow(int w, int h, const std::function<void()> &body) {
+        PaintDesktop(w, h);
+        SetProfile("[SCRWARPVUE_SECTION]\nDispType=4\nDispRobo=0\n");
+        headless::script({[&] {
+            headless::set_local_time(30, 703); // 703 mod 7 = 3: moves are never 0
+            InstallPoses();
+            body();
+            headless::input(WM_KEYDOWN);
+        }});
+        EXPECT_EQ(Run("/s"), 0);
+    }
+};
+
+struct Trace {
+    int row, column, pose, x, y, facing, counter;
+    uint32_t foot;
+};
+
+// 1024x768 (stage left 256, right 768, top 192) with the clock stuck at 30 s 703 ms:
+// 703 mod 512 = 191, mod 7 = 3, mod 6 = 1; band (30/10)/2 = 1 and m mod 6 != 0, so Walk never turns
+// the robot, which faces left: each descent step moves x by -3 and y by 3 + 2 = 5.
+TEST_F(RobotTest, FirstScenesFollowTheScript) {
+    const int kTicks = 350;
+    std::vector<Trace> t(kTicks + 1);
+    std::vector<uint32_t> after_first, at_end;
+    const auto first = [] {
+        headless::set_local_time(30, 703);
+        InstallPoses();
+    };
+    RunTicks(1024, 768, kTicks, first, [&](int n) {
+        t[size_t(n)] = {g_cursor.row, g_cursor.column, g_actor.current_pose,  g_actor.x,
+                        g_actor.y,    g_actor.facing,  g_cursor.loop_counter, FootPixel()};
+        if (n == 1) after_first = headless::window_pixels();
+        if (n == kTicks) at_end = headless::window_pixels();
+        return true;
+    });
+    ASSERT_EQ(at_end.size(), size_t(1024) * 768);
+
+    // Tick 1: the effect is drawn, then the respawn: x = 256 + 191, y = 30, the black "DMY-00".
+    EXPECT_EQ(t[1].pose, 11);
+    EXPECT_EQ(t[1].x, 447);
+    EXPECT_EQ(t[1].y, 30);
+    EXPECT_TRUE(std::all_of(after_first.begin(), after_first.begin() + 192 * 1024,
+                            [](uint32_t p) { return p == 0; }));
+    EXPECT_EQ(after_first[size_t(192) * 1024], Desktop(0, 0)); // the squeezed picture starts on row 192
+
+    // Ticks 2..33: FLY-01/FLY-02 under the loop of 5000, sinking 5 and walking -3 per tick.
+    for (int n = 2; n <= 33; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(t[size_t(n)].pose, n % 2 == 0 ? 2 : 3);
+        EXPECT_EQ(t[size_t(n)].x, 447 - 3 * (n - 1));
+        EXPECT_EQ(t[size_t(n)].y, 30 + 5 * (n - 1));
+    }
+    // Tick 34: 190 + 5 is held at 192 and the landing sets the counter to 9999; tick 35 lands again;
+    // tick 36 reaches the loop entry, which ends (counter back to 0) and FLY-03 shows at once.
+    EXPECT_EQ((std::vector<int>{t[34].pose, t[34].x, t[34].y, t[34].counter}),
+              (std::vector<int>{2, 348, 192, 9999}));
+    EXPECT_EQ((std::vector<int>{t[35].pose, t[35].x, t[35].y, t[35].counter}),
+              (std::vector<int>{3, 345, 192, 9999}));
+    EXPECT_EQ((std::vector<int>{t[36].pose, t[36].x, t[36].y, t[36].counter}),
+              (std::vector<int>{4, 345, 192, 0}));
+
+    // loop 2x5: poses 4, 5 play six times (ticks 36..47), the counter counting 1..5, then 0 at tick 48.
+    for (int n = 36; n <= 47; ++n)
+        EXPECT_EQ(t[size_t(n)].pose, n % 2 == 0 ? 4 : 5) << n;
+    EXPECT_EQ(t[46].counter, 5);
+    EXPECT_EQ(t[48].pose, 6);
+    EXPECT_EQ(t[48].counter, 0);
+    // 6/7 x6 (48..59), 8/9 x8 (60..75), 10 x21 (76..96); tick 97 ends the loop and jumps to row 1.
+    EXPECT_EQ(t[75].pose, 9);
+    EXPECT_EQ(t[96].pose, 10);
+    EXPECT_EQ(t[96].counter, 20);
+    EXPECT_EQ((std::vector<int>{t[97].row, t[97].pose, t[97].counter}), (std::vector<int>{1, 12, 0}));
+
+    // Row starts worked out from the durations: row 1 65 ticks, row 2 15, row 3 10, row 4 23, rows 5 and
+    // 7 8 (18, 27 four times), rows 6 and 8 19, rows 9 and 10 17, row 11 14, row 12 37.
+    const std::pair<int, int> kRowStarts[] = {{1, 0},    {97, 1},   {162, 2},  {177, 3}, {187, 4},
+                                              {210, 5},  {218, 6},  {237, 7},  {245, 8}, {264, 9},
+                                              {281, 10}, {298, 11}, {312, 12}, {349, 13}};
+    for (int n = 1; n <= kTicks; ++n) {
+        int row = 0;
+        for (const auto &[start, r] : kRowStarts)
+            if (n >= start) row = r;
+        EXPECT_EQ(t[size_t(n)].row, row) << "tick " << n;
+        EXPECT_LE(t[size_t(n)].y, 192) << "tick " << n;
+        EXPECT_EQ(t[size_t(n)].facing, 0) << "tick " << n;
+        EXPECT_EQ(t[size_t(n)].foot, PoseColour(t[size_t(n)].pose)) << "tick " << n;
+    }
+    EXPECT_EQ(t[162].pose, 17);
+    EXPECT_EQ(t[218].pose, 18); // row 5's loop ends and row 6 begins in one tick
+    // Rows 9 to 11 step on the spot drifting -2 a tick: 12 ticks each from x = 345.
+    EXPECT_EQ(t[264].x, 343);
+    EXPECT_EQ(t[275].x, 321);
+    EXPECT_EQ(t[292].x, 297);
+    EXPECT_EQ(t[310].x, 273);
+    // Row 12: pose 37 at tick 312, then pose 38 moves -60 facing left.
+    EXPECT_EQ(t[313].pose, 38);
+    EXPECT_EQ(t[313].x, 213);
+    EXPECT_EQ(t[349].pose, 41);
+
+    // The robot never touched the picture.
+    EXPECT_TRUE(std::equal(after_first.begin() + 192 * 1024, after_first.end(), at_end.begin() + 192 * 1024));
+}
+
+TEST_F(RobotTest, SingleSteps) {
+    WithWindow(1024, 768, [] {
+        // Row 18's turn and the go-to behind it are taken in one step: row 19's first entry (18 for 5
+        // ticks) shows with the new facing.
+        Place(18, 6, 0, 500, 192);
+        Step();
+        EXPECT_EQ((std::vector<int>{g_cursor.row, g_cursor.column, g_cursor.remaining, g_actor.facing}),
+                  (std::vector<int>{19, 0, 4, 1}));
+        EXPECT_EQ(g_actor.current_pose, 18);
+        EXPECT_EQ(FootPixel(), PoseColour(18));
+        // Row 21 turns left to right and jumps to row 22, whose 33 shows as GENKIR-01 (60), moving +17.
+        Place(21, 6, 0, 500, 192);
+        Step();
+        EXPECT_EQ((std::vector<int>{g_cursor.row, g_cursor.column, g_actor.facing, g_actor.current_pose,
+                                    g_actor.x}),
+                  (std::vector<int>{22, 3, 1, 60, 517}));
+        EXPECT_EQ(FootPixel(), PoseColour(60));
+
+        // Running facing right: 33 -> 60 and 34 -> 61 move +17; 35 -> 62 and 36 -> 63 stand still.
+        Place(20, 0, 1, 400, 192);
+        const int kRightPoses[] = {60, 62, 61, 63, 60}, kRightX[] = {417, 417, 434, 434, 451};
+        for (int i = 0; i < 5; ++i) {
+            Step();
+            EXPECT_EQ(g_actor.current_pose, kRightPoses[i]) << i;
+            EXPECT_EQ(g_actor.x, kRightX[i]) << i;
+            EXPECT_EQ(FootPixel(), PoseColour(kRightPoses[i])) << i;
+        }
+        EXPECT_EQ(g_cursor.loop_counter, 1); // the fifth step went back through loop 4x3
+        // Facing left the script's own poses show, moving -17.
+        Place(20, 0, 0, 400, 192);
+        const int kLeftPoses[] = {33, 35, 34, 36}, kLeftX[] = {383, 383, 366, 366};
+        for (int i = 0; i < 4; ++i) {
+            Step();
+            EXPECT_EQ(g_actor.current_pose, kLeftPoses[i]) << i;
+            EXPECT_EQ(g_actor.x, kLeftX[i]) << i;
+        }
+
+        // Pose 45 is thrown back against the facing; pose 38 moves 60 with it.
+        Place(16, 0, 1, 400, 192);
+        Step();
+        EXPECT_EQ(g_actor.current_pose, 76);
+        EXPECT_EQ(g_actor.x, 353);
+        Place(16, 0, 0, 400, 192);
+        Step();
+        EXPECT_EQ(g_actor.current_pose, 45);
+        EXPECT_EQ(g_actor.x, 447);
+        Place(12, 3, 1, 400, 192);
+        Step();
+        EXPECT_EQ(g_actor.current_pose, 69);
+        EXPECT_EQ(g_actor.x, 460);
+
+        // Row 5: 18, 27 under loop 2x3 play four times; the ending loop and the go-to to row 6 share
+        // the ninth step, and the shared counter is back at 0.
+        Place(5, 0, 0, 400, 192);
+        for (int i = 0; i < 8; ++i) {
+            Step();
+            EXPECT_EQ(g_actor.current_pose, i % 2 == 0 ? 18 : 27) << i;
+            EXPECT_EQ(g_cursor.loop_counter, i / 2) << i;
+        }
+        Step();
+        EXPECT_EQ((std::vector<int>{g_cursor.row, g_actor.current_pose, g_cursor.loop_counter}),
+                  (std::vector<int>{6, 18, 0}));
+    });
+}
+
+// Checks that exactly the pixels of [x0, x1) x [y0, y1) (clipped) are black and all others kBackdrop.
+::testing::AssertionResult OnlyRectBlack(int x0, int y0, int x1, int y1) {
+    for (int y = 0; y < headless::window_height(); ++y)
+        for (int x = 0; x < headless::window_width(); ++x) {
+            const bool inside = x >= x0 && x < x1 && y >= y0 && y < y1;
+            if (headless::window_pixel(x, y) != (inside ? 0u : kBackdrop))
+                return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ")";
+        }
+    return ::testing::AssertionSuccess();
+}
+
+// The erase fills exactly last x - w/2 .. last x + w - w/2 - 1 by last y - h .. last y - 1. The step
+// itself shows the respawn's black pixel, which ORed over the backdrop changes nothing.
+TEST_F(RobotTest, EraseCoversExactlyTheLastRectangle) {
+    WithWindow(320, 240, [] {
+        struct Case {
+            int last_x, last_y, last_w, last_h, x0, y0, x1, y1;
+        } const kCases[] = {
+            {101, 90, 55, 75, 74, 15, 129, 90},  // odd width: 27 to the left, 28 to the right
+            {-3, 10, 46, 66, -26, -56, 20, 10},  // off the top left
+            {310, 60, 73, 69, 274, -9, 347, 60}, // off the right: 310 - 36 .. 310 + 37
+        };
+        for (const Case &c : kCases) {
+            g_cursor = ScriptCursor{};
+            g_actor.last_x = c.last_x;
+            g_actor.last_y = c.last_y;
+            g_actor.last_w = c.last_w;
+            g_actor.last_h = c.last_h;
+            FillWindow(kBackdrop);
+            Step();
+            EXPECT_TRUE(OnlyRectBlack(c.x0, c.y0, c.x1, c.y1)) << "last x " << c.last_x;
+        }
+    });
+}
+
+// A pose without a bitmap draws nothing and leaves nothing to erase at the next step.
+TEST_F(RobotTest, MissingPoseDrawsNothing) {
+    WithWindow(640, 480, [] {
+        DeleteObject(g_app.poses[18]);
+        g_app.poses[18] = nullptr;
+        FillWindow(kBackdrop);
+        g_cursor = ScriptCursor{2, 3, 0, 0}; // 18 for 10 ticks
+        g_actor.x = 300;
+        g_actor.y = 120;
+        g_actor.last_x = 300, g_actor.last_y = 120, g_actor.last_w = 55, g_actor.last_h = 72; // TATU-01
+        Step();
+        EXPECT_TRUE(OnlyRectBlack(273, 48, 328, 120));
+        EXPECT_EQ(g_actor.last_w * g_actor.last_h, 0);
+        Step();
+        EXPECT_TRUE(OnlyRectBlack(273, 48, 328, 120)); // nothing erased, nothing drawn
+        // Back with its bitmap, pose 18 (55x76) shows again, its top four rows over the backdrop.
+        g_app.poses[18] = Solid(55, 76, PoseColour(18));
+        Step();
+        EXPECT_EQ(headless::window_pixel(300, 119), PoseColour(18));
+        EXPECT_EQ(headless::window_pixel(273, 44), PoseColour(18) | kBackdrop);
+        EXPECT_EQ(headless::window_pixel(272, 119), kBackdrop);
+    });
+}
+
+// Ten whole cycles of the script (row 35 back to row 0) with a clock that jumps about: the robot walks
+// and runs wherever it likes, but rows from H/4 down keep the squeezed picture, and above it nothing is
+// left behind outside the rectangle drawn last.
+TEST_F(RobotTest, TenCyclesNeverTouchThePicture) {
+    const int w = 400, h = 300, top = h / 4;
+    uint32_t seed = 12345;
+    const auto first = [&seed] {
+        headless::set_local_time_source([&seed] {
+            seed = seed * 1103515245u + 12345u;
+            SYSTEMTIME t{};
+            t.wSecond = WORD((seed >> 8) % 60);
+            t.wMilliseconds = WORD((seed >> 16) % 1000);
+            return t;
+        });
+        InstallPoses();
+    };
+    std::vector<uint32_t> picture;
+    int cycles = 0, prev_row = 0, lowest = 0;
+    auto check = [&] {
+        const std::vector<uint32_t> now = headless::window_pixels();
+        EXPECT_TRUE(std::equal(picture.begin() + top * w, picture.end(), now.begin() + top * w))
+            << "after " << cycles << " cycles";
+        const int x0 = g_actor.last_x - g_actor.last_w / 2, x1 = x0 + g_actor.last_w;
+        const int y0 = g_actor.last_y - g_actor.last_h, y1 = g_actor.last_y;
+        for (int y = 0; y < top; ++y)
+            for (int x = 0; x < w; ++x)
+                if (now[size_t(y) * w + size_t(x)] != 0 && !(x >= x0 && x < x1 && y >= y0 && y < y1))
+                    ADD_FAILURE() << "left behind at (" << x << ", " << y << ")";
+    };
+    RunTicks(w, h, 15000, first, [&](int n) {
+        if (n == 1) picture = headless::window_pixels();
+        lowest = std::max(lowest, g_actor.y);
+        if (prev_row == 35 && g_cursor.row == 0) {
+            ++cycles;
+            check();
+        }
+        prev_row = g_cursor.row;
+        return cycles < 10 && !HasFailure();
+    });
+    EXPECT_EQ(cycles, 10);
+    EXPECT_EQ(lowest, top);
+}
+
+} // namespace
