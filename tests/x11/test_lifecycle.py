@@ -1,0 +1,79 @@
+"""The saver's life on a real X server: one copy at a time, signals and a lost server end it like a
+dismissal (exit code 0, nothing printed), the profile keeps EternalFire, and covering the saver makes it
+repaint its scene."""
+
+import signal
+import subprocess
+
+import xharness
+
+
+class Lifecycle(xharness.SaverTestCase):
+    def setUp(self):
+        super().setUp()
+        self.mirrored = [self.pattern[y * self.w + self.w - 1 - x] for y in range(self.h) for x in range(self.w)]
+
+    def start_mirror(self):
+        self.x.write_profile(DispType=5, DispRobo=0)
+        saver = self.start()
+        self.x.wait_for_screen(self.mirrored, "the mirrored desktop")
+        return saver
+
+    def test_second_copy_returns_at_once(self):
+        first = self.start_mirror()
+        second = self.start()
+        self.assert_quiet_exit(second, "the second copy")
+        self.assert_still_running(first, "starting a second copy")
+        self.x.xdotool("key", "space")
+        self.assert_quiet_exit(first, "the first copy")
+
+    def test_signals_end_the_saver_quietly(self):
+        for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+            with self.subTest(signal=sig.name):
+                saver = self.start_mirror()
+                saver.proc.send_signal(sig)
+                self.assert_quiet_exit(saver, sig.name)
+        # A run leaves the endless-fire key in the profile and keeps the other keys as they were.
+        profile = self.x.read_profile()
+        self.assertIn("EternalFire=0", profile)
+        self.assertIn("DispType=5", profile)
+
+    def test_profile_gets_eternal_fire_when_there_was_none(self):
+        saver = self.start()  # no profile: type 1, robot on
+        want = [self.pattern[(self.h - 1 - y) * self.w + self.w - 1 - x] for y in range(self.h) for x in
+                range(self.w)]
+        self.x.wait_for_screen(want, "the default display type")
+        saver.proc.send_signal(signal.SIGTERM)
+        self.assert_quiet_exit(saver, "SIGTERM")
+        self.assertEqual(self.x.read_profile().split(), ["[SCRWARPVUE_SECTION]", "EternalFire=0"])
+
+    def test_covering_and_uncovering_repaints(self):
+        saver = self.start_mirror()
+        cover = self.x.cover(40, 30, 200, 150)
+        covered = list(self.mirrored)
+        for y in range(30, 180):
+            covered[y * self.w + 40:y * self.w + 240] = [0xFFFFFF] * 200
+        try:
+            self.x.wait_for_screen(covered, "the cover window over the saver")
+        finally:
+            cover.close()
+        self.x.wait_for_screen(self.mirrored, "the scene repainted where the cover was")
+        self.x.xdotool("key", "space")
+        self.assert_quiet_exit(saver, "the key after the repaint")
+
+    def test_losing_the_server_ends_the_saver_quietly(self):
+        saver = self.start_mirror()
+        self.x.proc.kill()
+        self.x.proc.wait()
+        self.assert_quiet_exit(saver, "the server going away")
+
+    def test_no_display_starts_nothing(self):
+        env = dict(self.x.env)
+        env.pop("DISPLAY")
+        done = subprocess.run([xharness.SCRWARPVUE, "/s"], env=env, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, timeout=xharness.DEADLINE)
+        self.assertEqual((done.returncode, done.stdout), (0, b""))
+
+
+if __name__ == "__main__":
+    xharness.main()
