@@ -17,6 +17,8 @@
 
 namespace {
 
+void ignore_log(const gchar *, GLogLevelFlags, const gchar *, gpointer) {}
+
 // GTK's one-time start. Its locale handling is left off so that the rest of the program keeps the C
 // locale; the labels set their language themselves.
 bool gtk_ready() {
@@ -35,6 +37,8 @@ bool gtk_ready() {
     if (saved >= 0 && null_fd >= 0) dup2(saved, STDERR_FILENO);
     if (saved >= 0) close(saved);
     if (null_fd >= 0) close(null_fd);
+    // GTK's advice to programmers (a message box without a parent window, for one) is not for users.
+    if (state == 1) g_log_set_handler("Gtk", G_LOG_LEVEL_MESSAGE, ignore_log, nullptr);
     return state == 1;
 }
 
