@@ -1,0 +1,113 @@
+// Measuring aid for bench/x11_figures.py, built by that script (not by CMake).
+//
+//   x11_probe watch X0 Y0 X1 Y1 RRGGBB   waits until pixel (X0, Y0) turns black, then until pixel (X1, Y1)
+//                                         shows RRGGBB; prints the milliseconds between the two
+//   x11_probe shmwait W H N               pushes an W x H rectangle of a shared-memory image N times,
+//                                         waiting for the server either with XSync or with the
+//                                         ShmCompletion event; prints wall and CPU microseconds per push
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <sys/ipc.h>
+#include <sys/resource.h>
+#include <sys/shm.h>
+#include <unistd.h>
+
+namespace {
+
+double now_ms() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+double cpu_ms() {
+    rusage ru;
+    getrusage(RUSAGE_SELF, &ru);
+    return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1e3 +
+           double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e3;
+}
+
+unsigned long pixel_at(Display *dpy, int x, int y) {
+    XImage *img = XGetImage(dpy, DefaultRootWindow(dpy), x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!img) return ~0ul;
+    unsigned long p = XGetPixel(img, 0, 0) & 0xFFFFFF;
+    XDestroyImage(img);
+    return p;
+}
+
+int watch(Display *dpy, int x0, int y0, int x1, int y1, unsigned long want, double timeout_ms) {
+    double start = now_ms();
+    while (pixel_at(dpy, x0, y0) != 0) {
+        if (now_ms() - start > timeout_ms) return 1;
+        usleep(500);
+    }
+    double black = now_ms();
+    while (pixel_at(dpy, x1, y1) != want) {
+        if (now_ms() - black > timeout_ms) return 1;
+        usleep(500);
+    }
+    std::printf("%.1f\n", now_ms() - black);
+    return 0;
+}
+
+int shmwait(Display *dpy, int w, int h, int n) {
+    int screen = DefaultScreen(dpy);
+    XSetWindowAttributes attrs{};
+    attrs.override_redirect = True;
+    Window win = XCreateWindow(dpy, RootWindow(dpy, screen), 0, 0, unsigned(w), unsigned(h), 0,
+                               CopyFromParent, InputOutput, CopyFromParent, CWOverrideRedirect, &attrs);
+    XMapWindow(dpy, win);
+    XShmSegmentInfo info{};
+    XImage *img = XShmCreateImage(dpy, DefaultVisual(dpy, screen), unsigned(DefaultDepth(dpy, screen)),
+                                  ZPixmap, nullptr, &info, unsigned(w), unsigned(h));
+    info.shmid = shmget(IPC_PRIVATE, size_t(img->bytes_per_line) * size_t(h), IPC_CREAT | 0600);
+    info.shmaddr = img->data = static_cast<char *>(shmat(info.shmid, nullptr, 0));
+    XShmAttach(dpy, &info);
+    XSync(dpy, False);
+    shmctl(info.shmid, IPC_RMID, nullptr);
+    GC gc = XCreateGC(dpy, win, 0, nullptr);
+    const int completion = XShmGetEventBase(dpy) + ShmCompletion;
+    for (int mode = 0; mode < 2; ++mode) {
+        double wall = now_ms(), cpu = cpu_ms();
+        for (int i = 0; i < n; ++i) {
+            std::memset(img->data, i, size_t(img->bytes_per_line) * size_t(h));
+            if (mode == 0) {
+                XShmPutImage(dpy, win, gc, img, 0, 0, 0, 0, unsigned(w), unsigned(h), False);
+                XSync(dpy, False);
+            } else {
+                XShmPutImage(dpy, win, gc, img, 0, 0, 0, 0, unsigned(w), unsigned(h), True);
+                XEvent ev;
+                XFlush(dpy);
+                while (!XCheckTypedEvent(dpy, completion, &ev))
+                    XPeekEvent(dpy, &ev);
+            }
+        }
+        std::printf("%s: %.1f us wall, %.1f us CPU per push\n", mode == 0 ? "XSync" : "ShmCompletion",
+                    (now_ms() - wall) * 1e3 / n, (cpu_ms() - cpu) * 1e3 / n);
+    }
+    XShmDetach(dpy, &info);
+    XSync(dpy, False);
+    shmdt(info.shmaddr);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    Display *dpy = XOpenDisplay(nullptr);
+    if (!dpy) return 2;
+    int rc = 2;
+    if (argc == 7 && std::strcmp(argv[1], "watch") == 0)
+        rc = watch(dpy, std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]),
+                   std::strtoul(argv[6], nullptr, 16), 60000);
+    else if (argc == 5 && std::strcmp(argv[1], "shmwait") == 0)
+        rc = shmwait(dpy, std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
+    XCloseDisplay(dpy);
+    return rc;
+}
