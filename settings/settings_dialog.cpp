@@ -68,7 +68,12 @@ void ConfirmDialog(HWND dialog) {
 } // namespace
 
 INT_PTR OpenSettingsDialog(HWND owner) {
+#ifdef _WIN32
+    // The wide-character dialog keeps the template's Japanese labels whatever the system's code page.
+    return DialogBoxParamW(g_app.instance, L"DLG_QUINDLEX", owner, SettingsDialogProc, 0);
+#else
     return DialogBoxParamA(g_app.instance, "DLG_QUINDLEX", owner, SettingsDialogProc, 0);
+#endif
 }
 
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT msg, WPARAM wp, LPARAM) {
