@@ -81,9 +81,9 @@ def send_close_request(display, window):
 class Program:
     """The program started with some switches; its output (stdout and stderr) is collected."""
 
-    def __init__(self, server, args):
+    def __init__(self, server, args, env=None):
         self.out = tempfile.TemporaryFile()
-        self.proc = subprocess.Popen([xharness.SCRWARPVUE, *args], env=server.env, stdout=self.out,
+        self.proc = subprocess.Popen([xharness.SCRWARPVUE, *args], env=env or server.env, stdout=self.out,
                                      stderr=subprocess.STDOUT)
 
     def running(self):
@@ -119,8 +119,8 @@ class DialogTestCase(unittest.TestCase):
         self.programs = []
         self.addCleanup(lambda: [p.close() for p in self.programs])
 
-    def start(self, *args):
-        program = Program(self.x, args)
+    def start(self, *args, env=None):
+        program = Program(self.x, args, env)
         self.programs.append(program)
         return program
 
@@ -283,6 +283,13 @@ class SettingsDialogTest(DialogTestCase):
                     send_close_request(self.x.display, window)
                 self.assert_quiet_exit(program, how)
                 self.assertEqual(self.x.read_profile(), before, "%s changed the profile" % how)
+
+    def test_without_a_display_nothing_opens_quietly(self):
+        env = dict(self.x.env)
+        env.pop("DISPLAY")
+        program = self.start("/c", env=env)
+        self.assert_quiet_exit(program, "the dialog without a display")
+        self.assertIsNone(self.x.read_profile())
 
     def test_saver_cannot_start_while_the_dialog_is_open(self):
         dialog, window = self.open_dialog(DispType=2, DispRobo=1)

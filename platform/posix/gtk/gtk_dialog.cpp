@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -52,13 +53,15 @@ void set_japanese(GtkWidget *label) {
     pango_attr_list_unref(attrs);
 }
 
-// Theme padding that would make the controls larger than their template cells, for the dialog window only.
+// Theme padding would make the controls larger than their template cells: the dialog window drops it.
 const char kDialogName[] = "scrwarpvue-dialog";
 const char kCompactCss[] =
     "#scrwarpvue-dialog button { padding: 0 6px; min-height: 0; }\n"
     "#scrwarpvue-dialog radiobutton, #scrwarpvue-dialog checkbutton { padding: 0; min-height: 0; }\n"
     "#scrwarpvue-dialog radiobutton radio, #scrwarpvue-dialog checkbutton check"
-    " { margin: 0 4px 0 0; }\n";
+    " { margin: 0 4px 0 0; }\n"
+    // The default push button wears a darker frame, as on Windows.
+    "#scrwarpvue-dialog button.default { border-color: #5a5a5a; box-shadow: inset 0 0 0 1px #5a5a5a; }\n";
 
 void add_dialog_css() {
     static bool added = false;
@@ -68,6 +71,7 @@ void add_dialog_css() {
     gtk_css_provider_load_from_data(css, kCompactCss, -1, nullptr);
     gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(css);
 }
 
 struct Control {
@@ -128,7 +132,7 @@ void on_clicked(GtkButton *button, gpointer data) {
     if (d->quiet > 0) return;
     Control *c = control_of(d, GTK_WIDGET(button));
     if (!c) return;
-    if (c->kind == BS_AUTORADIOBUTTON && !gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(button))) return;
+    if (GTK_IS_RADIO_BUTTON(button) && !gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(button))) return;
     send_command(d, c->id);
 }
 
@@ -207,13 +211,32 @@ void base_units(GtkWidget *window, double *bx, double *by) {
     g_object_unref(layout);
 }
 
+// Win32 marks a control's mnemonic with '&' ("&&" is the character itself), GTK with '_'.
+std::string mnemonic_text(const char *text) {
+    std::string out;
+    for (const char *p = text; *p; ++p) {
+        if (*p == '&') {
+            if (p[1] == '&')
+                out += *++p;
+            else if (p[1])
+                out += '_';
+        } else if (*p == '_') {
+            out += "__";
+        } else {
+            out += *p;
+        }
+    }
+    return out;
+}
+
 GtkWidget *make_control(const backend::DialogControl &tc, Dialog *d, std::vector<GtkWidget *> *radio_group,
                         Control *c) {
     DWORD kind = tc.style & BS_TYPEMASK;
-    const char *text = tc.text ? tc.text : "";
+    const std::string label = mnemonic_text(tc.text ? tc.text : "");
+    const char *text = label.c_str();
     GtkWidget *w = nullptr;
     if (std::string_view(tc.klass) != "BUTTON") {
-        w = gtk_label_new(text); // other classes are shown as their text
+        w = gtk_label_new_with_mnemonic(text); // other classes are shown as their text
         gtk_label_set_xalign(GTK_LABEL(w), 0);
         set_japanese(w);
         return w;
@@ -221,12 +244,13 @@ GtkWidget *make_control(const backend::DialogControl &tc, Dialog *d, std::vector
     switch (kind) {
     case BS_PUSHBUTTON:
     case BS_DEFPUSHBUTTON:
-        w = gtk_button_new_with_label(text);
+        w = gtk_button_new_with_mnemonic(text);
         gtk_widget_set_can_default(w, TRUE);
         if (kind == BS_DEFPUSHBUTTON && !d->default_button) d->default_button = w;
         break;
     case BS_GROUPBOX:
-        w = gtk_frame_new(text);
+        w = gtk_frame_new(nullptr);
+        gtk_frame_set_label_widget(GTK_FRAME(w), gtk_label_new_with_mnemonic(text));
         gtk_frame_set_label_align(GTK_FRAME(w), 0.03f, 0.5f);
         set_japanese(gtk_frame_get_label_widget(GTK_FRAME(w)));
         return w;
@@ -238,14 +262,14 @@ GtkWidget *make_control(const backend::DialogControl &tc, Dialog *d, std::vector
             gtk_widget_set_no_show_all(none, TRUE);
             radio_group->push_back(none);
         }
-        w = gtk_radio_button_new_with_label_from_widget(GTK_RADIO_BUTTON(radio_group->front()), text);
+        w = gtk_radio_button_new_with_mnemonic_from_widget(GTK_RADIO_BUTTON(radio_group->front()), text);
         c->none = radio_group->front();
         radio_group->push_back(w);
         break;
     case BS_CHECKBOX:
     case BS_AUTOCHECKBOX:
     default:
-        w = gtk_check_button_new_with_label(text);
+        w = gtk_check_button_new_with_mnemonic(text);
         break;
     }
     set_japanese(gtk_bin_get_child(GTK_BIN(w)));
@@ -469,6 +493,11 @@ int message_box(HWND owner, const char *text, const char *caption, UINT type) {
     g_list_free(children);
     // GTK 3 message boxes show no icon of their own: put it beside the text.
     GtkWidget *row = gtk_widget_get_parent(area);
+    if (row) {
+        gtk_widget_set_margin_top(row, 14);
+        gtk_widget_set_margin_start(row, 8);
+        gtk_widget_set_margin_end(row, 8);
+    }
     if (icon && row && GTK_IS_BOX(row)) {
         GtkWidget *image = gtk_image_new_from_icon_name(icon, GTK_ICON_SIZE_DIALOG);
         gtk_widget_set_valign(image, GTK_ALIGN_START);
