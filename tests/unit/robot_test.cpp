@@ -167,10 +167,13 @@ TEST_F(RobotTest, FirstScenesFollowTheScript) {
     });
     ASSERT_EQ(at_end.size(), size_t(1024) * 768);
 
+    using Row = std::vector<int>; // row, column after the step, pose, x, y, loop counter
+    auto fields = [&](int n) {
+        return Row{t[size_t(n)].row, t[size_t(n)].column, t[size_t(n)].pose,
+                   t[size_t(n)].x,   t[size_t(n)].y,      t[size_t(n)].counter};
+    };
     // Tick 1: the effect is drawn, then the respawn: x = 256 + 191, y = 30, the black "DMY-00".
-    EXPECT_EQ(t[1].pose, 11);
-    EXPECT_EQ(t[1].x, 447);
-    EXPECT_EQ(t[1].y, 30);
+    EXPECT_EQ(fields(1), (Row{0, 3, 11, 447, 30, 0}));
     EXPECT_TRUE(std::all_of(after_first.begin(), after_first.begin() + 192 * 1024,
                             [](uint32_t p) { return p == 0; }));
     EXPECT_EQ(after_first[size_t(192) * 1024], Desktop(0, 0)); // the squeezed picture starts on row 192
@@ -183,25 +186,20 @@ TEST_F(RobotTest, FirstScenesFollowTheScript) {
         EXPECT_EQ(t[size_t(n)].y, 30 + 5 * (n - 1));
     }
     // Tick 34: 190 + 5 is held at 192 and the landing sets the counter to 9999; tick 35 lands again;
-    // tick 36 reaches the loop entry, which ends (counter back to 0) and FLY-03 shows at once.
-    EXPECT_EQ((std::vector<int>{t[34].pose, t[34].x, t[34].y, t[34].counter}),
-              (std::vector<int>{2, 348, 192, 9999}));
-    EXPECT_EQ((std::vector<int>{t[35].pose, t[35].x, t[35].y, t[35].counter}),
-              (std::vector<int>{3, 345, 192, 9999}));
-    EXPECT_EQ((std::vector<int>{t[36].pose, t[36].x, t[36].y, t[36].counter}),
-              (std::vector<int>{4, 345, 192, 0}));
-
+    // tick 36 reaches the loop entry, which ends (counter back to 0), and FLY-03 shows at once.
+    EXPECT_EQ(fields(34), (Row{0, 6, 2, 348, 192, 9999}));
+    EXPECT_EQ(fields(35), (Row{0, 9, 3, 345, 192, 9999}));
+    EXPECT_EQ(fields(36), (Row{0, 15, 4, 345, 192, 0}));
     // loop 2x5: poses 4, 5 play six times (ticks 36..47), the counter counting 1..5, then 0 at tick 48.
     for (int n = 36; n <= 47; ++n)
         EXPECT_EQ(t[size_t(n)].pose, n % 2 == 0 ? 4 : 5) << n;
     EXPECT_EQ(t[46].counter, 5);
-    EXPECT_EQ(t[48].pose, 6);
-    EXPECT_EQ(t[48].counter, 0);
-    // 6/7 x6 (48..59), 8/9 x8 (60..75), 10 x21 (76..96); tick 97 ends the loop and jumps to row 1.
+    EXPECT_EQ(fields(48), (Row{0, 24, 6, 345, 192, 0}));
+    // 6/7 x6 (48..59), 8/9 x8 (60..75), 10 x21 (76..96); tick 97 ends the loop and jumps to row 1,
+    // whose 12 lasts 5 ticks (the column stays at 0).
     EXPECT_EQ(t[75].pose, 9);
-    EXPECT_EQ(t[96].pose, 10);
-    EXPECT_EQ(t[96].counter, 20);
-    EXPECT_EQ((std::vector<int>{t[97].row, t[97].pose, t[97].counter}), (std::vector<int>{1, 12, 0}));
+    EXPECT_EQ(fields(96), (Row{0, 42, 10, 345, 192, 20}));
+    EXPECT_EQ(fields(97), (Row{1, 0, 12, 345, 192, 0}));
 
     // Row starts worked out from the durations: row 1 65 ticks, row 2 15, row 3 10, row 4 23, rows 5 and
     // 7 8 (18, 27 four times), rows 6 and 8 19, rows 9 and 10 17, row 11 14, row 12 37.
