@@ -94,8 +94,10 @@ TEST(Resources, EveryNamedBitmapLoadsAtItsListedSize) {
     }
     for (int i = 0; i < kPoseCount; ++i) EXPECT_TRUE(ListedSizes().count(kPoseNames[i])) << kPoseNames[i];
     EXPECT_EQ(LoadBitmapA(module, "NO-SUCH-POSE"), nullptr);
-    EXPECT_EQ(LoadBitmapA(module, "sok-tan00") != nullptr, true) << "names are found whatever their case";
-    EXPECT_EQ(posix::live_gdi_objects(), 1u);
+    HBITMAP lower_case = LoadBitmapA(module, "sok-tan00");
+    EXPECT_NE(lower_case, nullptr) << "names are found whatever their case";
+    DeleteObject(lower_case);
+    EXPECT_EQ(posix::live_gdi_objects(), 0u);
 }
 
 TEST(Resources, TheIconIsAGroupWithANumberSoNoNameFindsIt) {
