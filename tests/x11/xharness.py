@@ -58,7 +58,8 @@ def write_ppm(path, w, h, pixels):
 
 
 def parse_xwd(data):
-    """(width, height, pixels) of an XWD dump of a TrueColor screen."""
+    """(width, height, pixels) of an XWD dump of a TrueColor screen. Pixels of a 32-bit screen are
+    0x00RRGGBB; those of a 16-bit screen are the server's own pixel values."""
 
     def card32(i):
         return int.from_bytes(data[4 * i:4 * i + 4], "big")
@@ -71,18 +72,19 @@ def parse_xwd(data):
     masks = card32(14), card32(15), card32(16)
     ncolors = card32(19)
     offset = header_size + 12 * ncolors
-    if bits_per_pixel != 32:
-        raise ValueError("expected 32 bits per pixel, got %d" % bits_per_pixel)
-    raw = array.array("I")
+    if bits_per_pixel not in (16, 32):
+        raise ValueError("expected 16 or 32 bits per pixel, got %d" % bits_per_pixel)
+    if bits_per_pixel == 32 and masks != (0xFF0000, 0xFF00, 0xFF):
+        raise ValueError("unexpected visual masks %r" % (masks,))
+    raw = array.array("I" if bits_per_pixel == 32 else "H")
     raw.frombytes(bytes(data[offset:offset + bytes_per_line * height]))
     if (byte_order == 0) != (sys.byteorder == "little"):
         raw.byteswap()
-    stride = bytes_per_line // 4
-    if masks != (0xFF0000, 0xFF00, 0xFF):
-        raise ValueError("unexpected visual masks %r" % (masks,))
+    stride = bytes_per_line // raw.itemsize
+    used = masks[0] | masks[1] | masks[2]
     if stride == width:
-        return width, height, [p & 0xFFFFFF for p in raw]
-    return width, height, [raw[y * stride + x] & 0xFFFFFF for y in range(height) for x in range(width)]
+        return width, height, [p & used for p in raw]
+    return width, height, [raw[y * stride + x] & used for y in range(height) for x in range(width)]
 
 
 def describe_difference(w, h, got, want, limit=5):
@@ -103,7 +105,7 @@ def describe_difference(w, h, got, want, limit=5):
 class XServer:
     """A private Xvfb with its own configuration and runtime directories."""
 
-    def __init__(self, width=320, height=240):
+    def __init__(self, width=320, height=240, depth=24, extra_args=()):
         self.width, self.height = width, height
         self.tmp = tempfile.mkdtemp(prefix="scrwarpvue-x11-")
         self.config = os.path.join(self.tmp, "config")
@@ -112,8 +114,8 @@ class XServer:
         os.mkdir(self.runtime, 0o700)
         read_end, write_end = os.pipe()
         self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % (width, height),
-             "-nolisten", "tcp", "-noreset"],
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx%d" % (width, height, depth),
+             "-nolisten", "tcp", "-noreset", *extra_args],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         number = b""
@@ -133,6 +135,7 @@ class XServer:
         self.env.update(DISPLAY=self.display, XDG_CONFIG_HOME=self.config, XDG_RUNTIME_DIR=self.runtime,
                         HOME=self.tmp)
         self.desktop = None
+        self.depth = depth
 
     def close(self):
         if self.proc.poll() is None:
@@ -151,12 +154,15 @@ class XServer:
         return subprocess.run(list(argv), env=self.env, check=True, timeout=DEADLINE, **kw)
 
     def set_desktop(self, pixels):
-        """Puts the picture on the root window and waits until the screen shows it."""
+        """Puts the picture on the root window and waits until the screen shows it. Returns the screen
+        as read back (on a 16-bit screen: the server's pixel values)."""
         path = os.path.join(self.tmp, "desktop.ppm")
         write_ppm(path, self.width, self.height, pixels)
         self.run(XDESK, "root", path)
         self.desktop = list(pixels)
-        self.wait_for_screen(self.desktop, "the desktop picture")
+        if self.depth != 24:
+            return self.screenshot()  # the helper waited until the server took the picture
+        return self.wait_for_screen(self.desktop, "the desktop picture")
 
     def screenshot(self):
         out = subprocess.run(["xwd", "-root", "-silent"], env=self.env, stdout=subprocess.PIPE, check=True,
@@ -176,7 +182,7 @@ class XServer:
         try:
             wait_for(check, what, timeout)
         except AssertionError as e:
-            detail = describe_difference(self.width, self.height, last[0], want) if want is not None else ""
+            detail = describe_difference(self.width, self.height, last[0], want) if want and last[0] else ""
             raise AssertionError("%s\n%s" % (e, detail)) from None
         return last[0]
 
@@ -258,15 +264,17 @@ class SaverTestCase(unittest.TestCase):
     """A test with one private X server (SCREEN sized) showing the test pattern as its desktop."""
 
     SCREEN = (320, 240)
+    DEPTH = 24
+    XVFB_ARGS = ()
 
     def setUp(self):
         if not SCRWARPVUE or not XDESK:
             self.fail("SCRWARPVUE_BIN and XDESK_BIN must name the program and the helper")
-        self.x = XServer(*self.SCREEN)
+        self.x = XServer(*self.SCREEN, depth=self.DEPTH, extra_args=self.XVFB_ARGS)
         self.addCleanup(self.x.close)
         self.w, self.h = self.SCREEN
         self.pattern = test_pattern(self.w, self.h)
-        self.x.set_desktop(self.pattern)
+        self.shown_desktop = self.x.set_desktop(self.pattern)
         self.savers = []
         self.addCleanup(lambda: [s.close() for s in self.savers])
 
