@@ -50,22 +50,35 @@ void free_dc(HDC dc) {
 
 bool live_dc(HDC dc) { return dc && g_live_dcs.count(dc) != 0; }
 
+// A long render shows as it goes: about every 50 ms what has been drawn reaches the display.
+[[gnu::noinline, gnu::cold]] void check_clock(HDC dc) {
+    dc->ops_since_check = 0;
+    posix::window_surface_push(dc, false);
+}
+
 inline void mark_dirty(HDC dc, int x0, int y0, int x1, int y1) {
-    if (dc->dirty_x0 >= dc->dirty_x1) {
+    if (dc->dirty_x0 >= dc->dirty_x1) [[unlikely]] {
         dc->dirty_x0 = x0;
         dc->dirty_y0 = y0;
         dc->dirty_x1 = x1;
         dc->dirty_y1 = y1;
     } else {
-        if (x0 < dc->dirty_x0) dc->dirty_x0 = x0;
-        if (y0 < dc->dirty_y0) dc->dirty_y0 = y0;
-        if (x1 > dc->dirty_x1) dc->dirty_x1 = x1;
-        if (y1 > dc->dirty_y1) dc->dirty_y1 = y1;
+        dc->dirty_x0 = std::min(dc->dirty_x0, x0);
+        dc->dirty_y0 = std::min(dc->dirty_y0, y0);
+        dc->dirty_x1 = std::max(dc->dirty_x1, x1);
+        dc->dirty_y1 = std::max(dc->dirty_y1, y1);
     }
-    // A long render shows as it goes: about every 50 ms what has been drawn reaches the display.
-    if (++dc->ops_since_check >= kOpsBetweenClockChecks) {
-        dc->ops_since_check = 0;
-        posix::window_surface_push(dc, false);
+    if (++dc->ops_since_check >= kOpsBetweenClockChecks) [[unlikely]]
+        check_clock(dc);
+}
+
+// The same for one pixel, which nearly always lies inside what is already dirty: then only the count moves.
+inline void mark_pixel_dirty(HDC dc, int x, int y) {
+    if (x >= dc->dirty_x0 && x < dc->dirty_x1 && y >= dc->dirty_y0 && y < dc->dirty_y1) [[likely]] {
+        if (++dc->ops_since_check >= kOpsBetweenClockChecks) [[unlikely]]
+            check_clock(dc);
+    } else {
+        mark_dirty(dc, x, y, x + 1, y + 1);
     }
 }
 
@@ -294,25 +307,16 @@ int WINAPI GetDeviceCaps(HDC dc, int index) {
     }
 }
 
-BOOL WINAPI BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
-    ++g_transfers;
+namespace {
+
+// Every transfer but the single-pixel copy: kept out of BitBlt so that the hot case stays small.
+[[gnu::noinline]] BOOL transfer(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
     if (!dst || dst->magic != kDcMagic || dst->kind == DcKind::Screen) return FALSE;
     Surface *ds = dst->surf;
     const Rop r = rop_of(rop);
     const bool uses_source = rop_uses_source(r);
     if (uses_source && (!src || src->magic != kDcMagic)) return FALSE;
     if (r == Rop::Unsupported) return FALSE;
-
-    // The hot case: one pixel copied between two pixel surfaces.
-    if (w == 1 && h == 1 && r == Rop::Copy && src->kind != DcKind::Screen) {
-        const Surface *ss = src->surf;
-        if (unsigned(x) >= unsigned(ds->w) || unsigned(y) >= unsigned(ds->h) || unsigned(sx) >= unsigned(ss->w) ||
-            unsigned(sy) >= unsigned(ss->h))
-            return TRUE;
-        ds->px[size_t(y) * ds->stride + x] = ss->px[size_t(sy) * ss->stride + sx];
-        if (dst->kind == DcKind::Window) mark_dirty(dst, x, y, x + 1, y + 1);
-        return TRUE;
-    }
     if (w <= 0 || h <= 0) return TRUE;
 
     // Clip to the destination, then to the source, in 64 bits: far-off coordinates must not overflow.
@@ -369,6 +373,26 @@ BOOL WINAPI BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy,
         }
     }
     if (dst->kind == DcKind::Window) mark_dirty(dst, x0, y0, x1, y1);
+    return TRUE;
+}
+
+} // namespace
+
+BOOL WINAPI BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
+    ++g_transfers;
+    // The hot case: one pixel copied between two pixel surfaces.
+    if ((w ^ 1) | (h ^ 1) | (rop ^ SRCCOPY) || !dst || !src) [[unlikely]]
+        return transfer(dst, x, y, w, h, src, sx, sy, rop);
+    if (dst->magic != kDcMagic || src->magic != kDcMagic || dst->kind == DcKind::Screen ||
+        src->kind == DcKind::Screen) [[unlikely]]
+        return transfer(dst, x, y, w, h, src, sx, sy, rop);
+    Surface *ds = dst->surf;
+    const Surface *ss = src->surf;
+    if (unsigned(x) < unsigned(ds->w) && unsigned(y) < unsigned(ds->h) && unsigned(sx) < unsigned(ss->w) &&
+        unsigned(sy) < unsigned(ss->h)) [[likely]] {
+        ds->px[size_t(y) * ds->stride + x] = ss->px[size_t(sy) * ss->stride + sx];
+        if (dst->kind == DcKind::Window) mark_pixel_dirty(dst, x, y);
+    }
     return TRUE;
 }
 
