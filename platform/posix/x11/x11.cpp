@@ -398,11 +398,13 @@ void install_signal_handlers() {
     sigaction(SIGHUP, &sa, nullptr);
 }
 
-// The layer closes the saver window once, for a signal or a lost display.
-void close_once() {
-    if (g.close_sent || !g.hwnd) return;
+// The layer closes the saver window once, for a signal or a lost display. Returns whether this call
+// asked for it.
+bool close_once() {
+    if (g.close_sent || !g.hwnd) return false;
     g.close_sent = true;
     posix::request_close();
+    return true;
 }
 
 bool drain_signal_pipe() {
@@ -577,7 +579,7 @@ bool drain_events() {
     return any;
 }
 
-// Waits (up to about a second) for the window's MapNotify.
+// Waits (up to two seconds) for the window's MapNotify.
 void wait_mapped() {
     const int64_t deadline = backend::now_ms() + 2000;
     XEvent ev;
@@ -767,10 +769,7 @@ void local_time(SYSTEMTIME *out) {
 
 void wait_events(int timeout_ms) {
     bool any = drain_events();
-    if (drain_signal_pipe() || g.dead) {
-        close_once();
-        return;
-    }
+    if ((drain_signal_pipe() || g.dead) && close_once()) return;
     if (any || timeout_ms == 0) return;
     const int64_t deadline = timeout_ms < 0 ? -1 : now_ms() + timeout_ms;
     for (;;) {
@@ -787,18 +786,12 @@ void wait_events(int timeout_ms) {
         }
         int r = poll(fds, nfds_t(n), wait);
         if (r < 0 && errno != EINTR) return;
-        if (drain_signal_pipe()) {
-            close_once();
-            return;
-        }
+        if (drain_signal_pipe() && close_once()) return;
         if (r > 0 && x_index < n && fds[x_index].revents) {
-            // Readable, or hung up: XPending reads what came, or runs into the lost connection.
+            // Readable, or hung up: XPending reads what came, or runs into the lost connection (after
+            // which the connection is no longer watched).
             bool got = drain_events();
-            if (g.dead) {
-                close_once();
-                return;
-            }
-            if (got) return;
+            if ((g.dead && close_once()) || got) return;
         }
         if (r == 0) return;
     }
