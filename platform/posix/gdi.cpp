@@ -101,7 +101,10 @@ constexpr uint32_t kRgb = 0x00FFFFFF;
 
 void apply_row(uint32_t *d, const uint32_t *s, int n, Rop rop) {
     switch (rop) {
-    case Rop::Copy: std::memcpy(d, s, size_t(n) * 4); break;
+    case Rop::Copy:
+        if (n == 1) *d = *s; // the columns of the squeezed pictures: no library call per row
+        else std::memcpy(d, s, size_t(n) * 4);
+        break;
     case Rop::NotCopy:
         for (int i = 0; i < n; ++i) d[i] = ~s[i] & kRgb;
         break;
