@@ -5,7 +5,8 @@
 
 namespace {
 
-const char *const kFireNames[kFireBitmapCount] = {"XHONOO-BK1", "XHONOO-BK2", "XHONOO-01", "XHONOO-02", "XHONOO-03"};
+const char *const kFireNames[kFireBitmapCount] = {"XHONOO-BK1", "XHONOO-BK2", "XHONOO-01", "XHONOO-02",
+                                                  "XHONOO-03"};
 
 bool SizeOf(HBITMAP bitmap, int *w, int *h) {
     BITMAP bm{};
@@ -29,7 +30,8 @@ void ChooseOrigin() {
 } // namespace
 
 void LoadFireBitmaps() {
-    for (int i = 0; i < kFireBitmapCount; ++i) g_app.fire[i] = LoadBitmapA(g_app.instance, kFireNames[i]);
+    for (int i = 0; i < kFireBitmapCount; ++i)
+        g_app.fire[i] = LoadBitmapA(g_app.instance, kFireNames[i]);
 }
 
 void ReleaseFireBitmaps() {
@@ -42,9 +44,12 @@ void ReleaseFireBitmaps() {
 void FireTick(const DrawContext &dc) {
     FireState &f = g_app.fire_state;
     if (g_app.settings.EternalFire == 0) ++f.tick_count;
-    if (f.tick_count < FireTickBudget) FireStep(dc);
-    else if (f.tick_count == FireTickBudget) DrawScorch(dc); // burn-out: the hole over the last flame
-    else f.tick_count = FireTickBudget;
+    if (f.tick_count < FireTickBudget)
+        FireStep(dc);
+    else if (f.tick_count == FireTickBudget)
+        DrawScorch(dc); // burn-out: the hole over the last flame
+    else
+        f.tick_count = FireTickBudget;
 }
 
 void FireStep(const DrawContext &dc) {
@@ -54,13 +59,18 @@ void FireStep(const DrawContext &dc) {
         ChooseOrigin();
         DrawScorch(dc);
         break;
-    case 2: DrawFlameFrame(dc, g_app.fire[FlameFrame1]); break;
-    case 3: DrawFlameFrame(dc, g_app.fire[FlameFrame2]); break;
+    case 2:
+        DrawFlameFrame(dc, g_app.fire[FlameFrame1]);
+        break;
+    case 3:
+        DrawFlameFrame(dc, g_app.fire[FlameFrame2]);
+        break;
     case 4:
         DrawFlameFrame(dc, g_app.fire[FlameFrame3]);
         f.phase = 1;
         break;
-    default: break;
+    default:
+        break;
     }
     ++f.phase;
 }
@@ -84,6 +94,7 @@ void DrawFlameFrame(const DrawContext &dc, HBITMAP frame) {
     if (!SizeOf(frame, &w, &h)) return;
     const FireState &f = g_app.fire_state;
     HGDIOBJ previous = SelectObject(dc.scratch, frame);
-    BitBlt(dc.window, f.origin_x + kFlameOffsetX, f.origin_y + kFlameOffsetY, w, h, dc.scratch, 0, 0, SRCCOPY);
+    BitBlt(dc.window, f.origin_x + kFlameOffsetX, f.origin_y + kFlameOffsetY, w, h, dc.scratch, 0, 0,
+           SRCCOPY);
     SelectObject(dc.scratch, previous);
 }

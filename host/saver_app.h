@@ -86,4 +86,6 @@ constexpr UINT kTickPeriodMs = 213;
 
 // True when the stage has room for the robot and the fire: their random placement takes remainders by
 // its width and height, so a screen that measured 0 in either direction shows neither.
-inline bool StageHasArea() { return g_app.stage.right > g_app.stage.left && g_app.stage.bottom > g_app.stage.top; }
+inline bool StageHasArea() {
+    return g_app.stage.right > g_app.stage.left && g_app.stage.bottom > g_app.stage.top;
+}

@@ -64,13 +64,17 @@ bool CreateSaverWindow(HINSTANCE instance, int show) {
 
 LRESULT CALLBACK SaverWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-    case WM_CREATE: StartSaver(hwnd); return 0;
+    case WM_CREATE:
+        StartSaver(hwnd);
+        return 0;
     case WM_ERASEBKGND: {
         RECT rc;
         GetClientRect(hwnd, &rc);
         FillRect(reinterpret_cast<HDC>(wp), &rc, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-        if (!g_app.first_erase_done) g_app.first_erase_done = true;
-        else if (!g_app.dismissed) Repaint(hwnd);
+        if (!g_app.first_erase_done)
+            g_app.first_erase_done = true;
+        else if (!g_app.dismissed)
+            Repaint(hwnd);
         return 0;
     }
     case WM_TIMER:
@@ -78,7 +82,8 @@ LRESULT CALLBACK SaverWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_MOUSEMOVE: {
         POINT pt;
-        if (GetCursorPos(&pt) && pt.x != g_app.start_pointer.x && pt.y != g_app.start_pointer.y) Dismiss(hwnd);
+        if (GetCursorPos(&pt) && pt.x != g_app.start_pointer.x && pt.y != g_app.start_pointer.y)
+            Dismiss(hwnd);
         return 0;
     }
     case WM_DESTROY:
@@ -88,7 +93,10 @@ LRESULT CALLBACK SaverWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
     case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN: Dismiss(hwnd); return 0;
-    default: return DefWindowProcA(hwnd, msg, wp, lp);
+    case WM_RBUTTONDOWN:
+        Dismiss(hwnd);
+        return 0;
+    default:
+        return DefWindowProcA(hwnd, msg, wp, lp);
     }
 }

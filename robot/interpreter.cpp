@@ -48,33 +48,48 @@ void Respawn() {
     g_actor.y = 30;
 }
 
-int Toward(int step) { return g_actor.facing == kFacingRight ? step : -step; }
+int Toward(int step) {
+    return g_actor.facing == kFacingRight ? step : -step;
+}
 
 void Move(int pose) {
     switch (pose) {
     case 0:
-    case 1: g_actor.x += Toward(2); break;
+    case 1:
+        g_actor.x += Toward(2);
+        break;
     case 2:
     case 3:
         g_actor.x = Walk(g_actor.x);
         g_actor.y = Descend(g_actor.y);
         if (g_actor.y == g_app.stage.top) g_cursor.loop_counter = 9999; // landed: the descent loop ends
         break;
-    case 11: Respawn(); break;
+    case 11:
+        Respawn();
+        break;
     case 33:
-    case 34: g_actor.x += Toward(17); break;
-    case 38: g_actor.x += Toward(60); break;
-    case 45: g_actor.x -= Toward(47); break; // thrown back against the facing
+    case 34:
+        g_actor.x += Toward(17);
+        break;
+    case 38:
+        g_actor.x += Toward(60);
+        break;
+    case 45:
+        g_actor.x -= Toward(47);
+        break; // thrown back against the facing
     case 51:
     case 52:
         g_actor.x = Walk(g_actor.x);
         g_actor.y -= 5;
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
-const int32_t *Entry() { return &BehaviourScript[g_cursor.row][g_cursor.column]; }
+const int32_t *Entry() {
+    return &BehaviourScript[g_cursor.row][g_cursor.column];
+}
 
 // The script never leaves its rows; should the cursor ever stray, it starts the show again.
 void KeepCursorInScript() {
@@ -133,8 +148,8 @@ void RobotStep(const DrawContext &dc) {
 
     if (bitmap && bm.bmWidth > 0) {
         HGDIOBJ previous = SelectObject(dc.scratch, bitmap);
-        BitBlt(dc.window, g_actor.x - bm.bmWidth / 2, g_actor.y - bm.bmHeight, bm.bmWidth, bm.bmHeight, dc.scratch, 0,
-               0, SRCPAINT);
+        BitBlt(dc.window, g_actor.x - bm.bmWidth / 2, g_actor.y - bm.bmHeight, bm.bmWidth, bm.bmHeight,
+               dc.scratch, 0, 0, SRCPAINT);
         SelectObject(dc.scratch, previous);
     }
     g_actor.last_x = g_actor.x;

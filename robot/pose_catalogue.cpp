@@ -27,7 +27,9 @@ void DeletePoseCatalogue() {
     }
 }
 
-HBITMAP PoseBitmap(PoseIndex pose) { return pose >= 0 && pose < kPoseCount ? g_app.poses[pose] : nullptr; }
+HBITMAP PoseBitmap(PoseIndex pose) {
+    return pose >= 0 && pose < kPoseCount ? g_app.poses[pose] : nullptr;
+}
 
 PoseIndex RightFacingTwin(PoseIndex pose) {
     if (pose >= 29 && pose <= 32) return pose + 35; // turning side-on

@@ -23,9 +23,10 @@ const char FireWarning[] = "● 使用上の注意！！\n"
                            "尚、１０分ほどで炎表示はなくなります。\n"
                            " \n";
 
-const TypeButton kTypeButtons[8] = {{1000, WiringFault},      {1001, HorizontalSyncFault}, {1003, PowerShortage},
-                                    {1002, VerticalSyncFault}, {1004, MirrorFault},         {1005, Overuse},
-                                    {1006, Overvoltage},       {1008, ColourShiftFault}};
+const TypeButton kTypeButtons[8] = {{1000, WiringFault},   {1001, HorizontalSyncFault},
+                                    {1003, PowerShortage}, {1002, VerticalSyncFault},
+                                    {1004, MirrorFault},   {1005, Overuse},
+                                    {1006, Overvoltage},   {1008, ColourShiftFault}};
 
 namespace {
 
@@ -46,7 +47,8 @@ void ShowFireWarning(HWND dialog) {
 
 void InitialiseDialog(HWND dialog) {
     int32_t type = ReadSetting("DispType", 1);
-    for (const TypeButton &b : kTypeButtons) CheckDlgButton(dialog, b.control, BST_UNCHECKED);
+    for (const TypeButton &b : kTypeButtons)
+        CheckDlgButton(dialog, b.control, BST_UNCHECKED);
     for (const TypeButton &b : kTypeButtons)
         if (b.type == type) CheckDlgButton(dialog, b.control, BST_CHECKED);
     int32_t robot = ReadSetting("DispRobo", 1);
@@ -78,13 +80,21 @@ INT_PTR OpenSettingsDialog(HWND owner) {
 
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT msg, WPARAM wp, LPARAM) {
     switch (msg) {
-    case WM_INITDIALOG: InitialiseDialog(dialog); return TRUE;
+    case WM_INITDIALOG:
+        InitialiseDialog(dialog);
+        return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wp)) {
-        case IDOK: ConfirmDialog(dialog); return TRUE;
-        case IDCANCEL: EndDialog(dialog, 0); return TRUE;
-        default: return FALSE;
+        case IDOK:
+            ConfirmDialog(dialog);
+            return TRUE;
+        case IDCANCEL:
+            EndDialog(dialog, 0);
+            return TRUE;
+        default:
+            return FALSE;
         }
-    default: return FALSE;
+    default:
+        return FALSE;
     }
 }

@@ -12,8 +12,12 @@
 
 namespace {
 
-uint16_t u16(const uint8_t *p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t u32(const uint8_t *p) { return uint32_t(u16(p)) | (uint32_t(u16(p + 2)) << 16); }
+uint16_t u16(const uint8_t *p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
+uint32_t u32(const uint8_t *p) {
+    return uint32_t(u16(p)) | (uint32_t(u16(p + 2)) << 16);
+}
 
 void append_utf8(std::string *out, uint32_t c) {
     if (c < 0x80) {
@@ -94,8 +98,10 @@ class Reader {
         p_ += pad;
     }
     void skip(size_t n) {
-        if (size_t(end_ - p_) < n) fail16();
-        else p_ += n;
+        if (size_t(end_ - p_) < n)
+            fail16();
+        else
+            p_ += n;
     }
 
   private:
@@ -120,7 +126,7 @@ bool parse_dialog_template(const uint8_t *data, size_t size, ParsedDialog *out) 
     t = backend::DialogTemplate{};
     t.style = r.dword();
     if (r.ok() && (t.style & 0xFFFF0000u) == 0xFFFF0000u) return false; // extended templates are not used
-    r.dword(); // extended style
+    r.dword();                                                          // extended style
     int count = r.word();
     t.x = short(r.word());
     t.y = short(r.word());
@@ -152,13 +158,26 @@ bool parse_dialog_template(const uint8_t *data, size_t size, ParsedDialog *out) 
         c.id = int16_t(r.word());
         std::string klass = r.name_or_ord(&ord);
         switch (ord) {
-        case 0x80: klass = "BUTTON"; break;
-        case 0x81: klass = "EDIT"; break;
-        case 0x82: klass = "STATIC"; break;
-        case 0x83: klass = "LISTBOX"; break;
-        case 0x84: klass = "SCROLLBAR"; break;
-        case 0x85: klass = "COMBOBOX"; break;
-        default: break;
+        case 0x80:
+            klass = "BUTTON";
+            break;
+        case 0x81:
+            klass = "EDIT";
+            break;
+        case 0x82:
+            klass = "STATIC";
+            break;
+        case 0x83:
+            klass = "LISTBOX";
+            break;
+        case 0x84:
+            klass = "SCROLLBAR";
+            break;
+        case 0x85:
+            klass = "COMBOBOX";
+            break;
+        default:
+            break;
         }
         std::strncpy(c.klass, klass.c_str(), sizeof c.klass - 1);
         c.klass[sizeof c.klass - 1] = '\0';
@@ -175,7 +194,8 @@ bool parse_dialog_template(const uint8_t *data, size_t size, ParsedDialog *out) 
 
 } // namespace posix
 
-INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND owner, DLGPROC proc, LPARAM init) {
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND owner, DLGPROC proc,
+                               LPARAM init) {
     const uint8_t *data = nullptr;
     uint32_t size = 0;
     if (!proc || !posix::find_resource(instance, RT_DIALOG, template_name, &data, &size)) return -1;

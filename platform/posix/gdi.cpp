@@ -48,7 +48,9 @@ void free_dc(HDC dc) {
     delete dc;
 }
 
-bool live_dc(HDC dc) { return dc && g_live_dcs.count(dc) != 0; }
+bool live_dc(HDC dc) {
+    return dc && g_live_dcs.count(dc) != 0;
+}
 
 // A long render shows as it goes: about every 50 ms what has been drawn reaches the display.
 [[gnu::noinline, gnu::cold]] void check_clock(HDC dc) {
@@ -87,13 +89,20 @@ enum class Rop { Copy, NotCopy, And, Paint, Black, White, Unsupported };
 
 Rop rop_of(DWORD rop) {
     switch (rop) {
-    case SRCCOPY: return Rop::Copy;
-    case NOTSRCCOPY: return Rop::NotCopy;
-    case SRCAND: return Rop::And;
-    case SRCPAINT: return Rop::Paint;
-    case BLACKNESS: return Rop::Black;
-    case WHITENESS: return Rop::White;
-    default: return Rop::Unsupported;
+    case SRCCOPY:
+        return Rop::Copy;
+    case NOTSRCCOPY:
+        return Rop::NotCopy;
+    case SRCAND:
+        return Rop::And;
+    case SRCPAINT:
+        return Rop::Paint;
+    case BLACKNESS:
+        return Rop::Black;
+    case WHITENESS:
+        return Rop::White;
+    default:
+        return Rop::Unsupported;
     }
 }
 
@@ -102,29 +111,39 @@ constexpr uint32_t kRgb = 0x00FFFFFF;
 void apply_row(uint32_t *d, const uint32_t *s, int n, Rop rop) {
     switch (rop) {
     case Rop::Copy:
-        if (n == 1) *d = *s; // the columns of the squeezed pictures: no library call per row
-        else std::memcpy(d, s, size_t(n) * 4);
+        if (n == 1)
+            *d = *s; // the columns of the squeezed pictures: no library call per row
+        else
+            std::memcpy(d, s, size_t(n) * 4);
         break;
     case Rop::NotCopy:
-        for (int i = 0; i < n; ++i) d[i] = ~s[i] & kRgb;
+        for (int i = 0; i < n; ++i)
+            d[i] = ~s[i] & kRgb;
         break;
     case Rop::And:
-        for (int i = 0; i < n; ++i) d[i] &= s[i];
+        for (int i = 0; i < n; ++i)
+            d[i] &= s[i];
         break;
     case Rop::Paint:
-        for (int i = 0; i < n; ++i) d[i] |= s[i];
+        for (int i = 0; i < n; ++i)
+            d[i] |= s[i];
         break;
     case Rop::Black:
-        for (int i = 0; i < n; ++i) d[i] = 0;
+        for (int i = 0; i < n; ++i)
+            d[i] = 0;
         break;
     case Rop::White:
-        for (int i = 0; i < n; ++i) d[i] = kRgb;
+        for (int i = 0; i < n; ++i)
+            d[i] = kRgb;
         break;
-    case Rop::Unsupported: break;
+    case Rop::Unsupported:
+        break;
     }
 }
 
-bool rop_uses_source(Rop rop) { return rop != Rop::Black && rop != Rop::White; }
+bool rop_uses_source(Rop rop) {
+    return rop != Rop::Black && rop != Rop::White;
+}
 
 // Width and height a surface offers for clipping: the screen's size for the screen surface.
 void extent_of(HDC dc, int *w, int *h) {
@@ -140,7 +159,9 @@ void extent_of(HDC dc, int *w, int *h) {
 
 namespace posix {
 
-HDC dc_from(HDC dc) { return live_dc(dc) ? dc : nullptr; }
+HDC dc_from(HDC dc) {
+    return live_dc(dc) ? dc : nullptr;
+}
 
 HBITMAP bitmap_from(HGDIOBJ obj) {
     if (!obj) return nullptr;
@@ -180,10 +201,18 @@ void window_surface_push(HDC dc, bool force) {
     dc->dirty_y0 = dc->dirty_y1 = 0;
 }
 
-size_t live_gdi_objects() { return g_live_objects.size(); }
-size_t live_dcs() { return g_live_dcs.size(); }
-uint64_t transfer_count() { return g_transfers; }
-void set_max_bitmap_pixels(int64_t pixels) { g_max_bitmap_pixels = pixels; }
+size_t live_gdi_objects() {
+    return g_live_objects.size();
+}
+size_t live_dcs() {
+    return g_live_dcs.size();
+}
+uint64_t transfer_count() {
+    return g_transfers;
+}
+void set_max_bitmap_pixels(int64_t pixels) {
+    g_max_bitmap_pixels = pixels;
+}
 
 } // namespace posix
 
@@ -275,9 +304,12 @@ BOOL WINAPI DeleteObject(HGDIOBJ object) {
 
 HGDIOBJ WINAPI GetStockObject(int index) {
     switch (index) {
-    case BLACK_BRUSH: return &g_black_brush;
-    case WHITE_BRUSH: return &g_white_brush;
-    default: return nullptr;
+    case BLACK_BRUSH:
+        return &g_black_brush;
+    case WHITE_BRUSH:
+        return &g_white_brush;
+    default:
+        return nullptr;
     }
 }
 
@@ -303,10 +335,14 @@ int WINAPI GetDeviceCaps(HDC dc, int index) {
     int w = 0, h = 0;
     backend::screen_size(&w, &h);
     switch (index) {
-    case HORZRES: return w;
-    case VERTRES: return h;
-    case BITSPIXEL: return 32;
-    default: return 0;
+    case HORZRES:
+        return w;
+    case VERTRES:
+        return h;
+    case BITSPIXEL:
+        return 32;
+    default:
+        return 0;
     }
 }
 
@@ -347,10 +383,12 @@ namespace {
     const int n = x1 - x0;
 
     if (!uses_source) {
-        for (int row = y0; row < y1; ++row) apply_row(ds->px + size_t(row) * ds->stride + x0, nullptr, n, r);
+        for (int row = y0; row < y1; ++row)
+            apply_row(ds->px + size_t(row) * ds->stride + x0, nullptr, n, r);
     } else if (src->kind == DcKind::Screen) {
         if (r == Rop::Copy) {
-            backend::read_screen(x0 + dx, y0 + dy, n, y1 - y0, ds->px + size_t(y0) * ds->stride + x0, ds->stride);
+            backend::read_screen(x0 + dx, y0 + dy, n, y1 - y0, ds->px + size_t(y0) * ds->stride + x0,
+                                 ds->stride);
         } else {
             std::vector<uint32_t> line(static_cast<size_t>(n));
             for (int row = y0; row < y1; ++row) {
@@ -371,8 +409,8 @@ namespace {
             }
         } else {
             for (int row = y0; row < y1; ++row)
-                apply_row(ds->px + size_t(row) * ds->stride + x0, ss->px + size_t(row + dy) * ss->stride + (x0 + dx),
-                          n, r);
+                apply_row(ds->px + size_t(row) * ds->stride + x0,
+                          ss->px + size_t(row + dy) * ss->stride + (x0 + dx), n, r);
         }
     }
     if (dst->kind == DcKind::Window) mark_dirty(dst, x0, y0, x1, y1);
@@ -399,7 +437,8 @@ BOOL WINAPI BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy,
     return TRUE;
 }
 
-BOOL WINAPI StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh, DWORD rop) {
+BOOL WINAPI StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
+                       DWORD rop) {
     if (w == sw && h == sh) return BitBlt(dst, x, y, w, h, src, sx, sy, rop);
     if (!dst || dst->magic != kDcMagic || dst->kind == DcKind::Screen) return FALSE;
     if (!src || src->magic != kDcMagic || src->kind == DcKind::Screen) return FALSE;
@@ -407,7 +446,8 @@ BOOL WINAPI StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int
     // Nearest-neighbour scaling, one destination pixel at a time, through the clipped BitBlt.
     for (int j = 0; j < h; ++j) {
         int srow = sy + int(int64_t(j) * sh / h);
-        for (int i = 0; i < w; ++i) BitBlt(dst, x + i, y + j, 1, 1, src, sx + int(int64_t(i) * sw / w), srow, rop);
+        for (int i = 0; i < w; ++i)
+            BitBlt(dst, x + i, y + j, 1, 1, src, sx + int(int64_t(i) * sw / w), srow, rop);
     }
     return TRUE;
 }
@@ -427,7 +467,8 @@ int WINAPI FillRect(HDC dc, const RECT *rect, HBRUSH brush) {
     int x0 = std::max<int>(rect->left, 0), y0 = std::max<int>(rect->top, 0);
     int x1 = std::min<int>(rect->right, s->w), y1 = std::min<int>(rect->bottom, s->h);
     if (x0 >= x1 || y0 >= y1) return 1;
-    for (int row = y0; row < y1; ++row) std::fill_n(s->px + size_t(row) * s->stride + x0, x1 - x0, color);
+    for (int row = y0; row < y1; ++row)
+        std::fill_n(s->px + size_t(row) * s->stride + x0, x1 - x0, color);
     if (dc->kind == DcKind::Window) mark_dirty(dc, x0, y0, x1, y1);
     return 1;
 }

@@ -23,7 +23,7 @@ struct GdiObject {
 
 struct HBITMAP__ : GdiObject {
     Surface surf;
-    bool stock = false;       // the 1x1 bitmap every new memory surface starts with
+    bool stock = false;        // the 1x1 bitmap every new memory surface starts with
     HDC selected_in = nullptr; // the memory surface holding it, if any
 };
 
@@ -37,9 +37,9 @@ enum class DcKind { Screen, Window, Memory };
 struct HDC__ {
     uint32_t magic;
     DcKind kind;
-    Surface *surf;      // what transfers read and write; for the screen, null (read through the backend)
-    HBITMAP bitmap;     // memory surfaces: the selected bitmap
-    HWND hwnd;          // window surfaces: the window
+    Surface *surf;  // what transfers read and write; for the screen, null (read through the backend)
+    HBITMAP bitmap; // memory surfaces: the selected bitmap
+    HWND hwnd;      // window surfaces: the window
     // Dirty area of a window surface since the last push, as [x0,x1) x [y0,y1).
     int dirty_x0, dirty_y0, dirty_x1, dirty_y1;
     uint32_t ops_since_check; // transfers since the clock was last looked at during a long render
@@ -67,10 +67,10 @@ constexpr uint32_t kWndMagic = 0x57494E44;
 namespace posix {
 
 // gdi
-HDC dc_from(HDC dc);                           // null when not a live device context
-HBITMAP bitmap_from(HGDIOBJ obj);              // null when not a live bitmap
-HBITMAP create_bitmap(int w, int h);           // zero-filled (black) 32-bit bitmap
-void window_surface_push(HDC dc, bool force);  // push what a window surface drew to the display
+HDC dc_from(HDC dc);                          // null when not a live device context
+HBITMAP bitmap_from(HGDIOBJ obj);             // null when not a live bitmap
+HBITMAP create_bitmap(int w, int h);          // zero-filled (black) 32-bit bitmap
+void window_surface_push(HDC dc, bool force); // push what a window surface drew to the display
 
 // user
 HWND window_from(HWND hwnd);

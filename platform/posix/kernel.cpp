@@ -48,7 +48,8 @@ std::string lock_directory() {
     if (xdg && xdg[0] == '/' && lstat(xdg, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid())
         return xdg;
     const char *tmp = std::getenv("TMPDIR");
-    std::string dir = std::string(tmp && tmp[0] == '/' ? tmp : "/tmp") + "/scrwarpvue-" + std::to_string(getuid());
+    std::string dir =
+        std::string(tmp && tmp[0] == '/' ? tmp : "/tmp") + "/scrwarpvue-" + std::to_string(getuid());
     if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return {};
     if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() || (st.st_mode & 077))
         return {}; // someone else's, or open to others: refuse rather than share a lock with them
@@ -65,11 +66,17 @@ bool safe_name(const char *name) {
 } // namespace
 
 namespace posix {
-int64_t monotonic_ms() { return backend::now_ms(); }
+int64_t monotonic_ms() {
+    return backend::now_ms();
+}
 } // namespace posix
 
-DWORD WINAPI GetLastError(void) { return g_last_error; }
-void WINAPI SetLastError(DWORD code) { g_last_error = code; }
+DWORD WINAPI GetLastError(void) {
+    return g_last_error;
+}
+void WINAPI SetLastError(DWORD code) {
+    g_last_error = code;
+}
 
 HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initial_owner, LPCSTR name) {
     if (!safe_name(name)) {

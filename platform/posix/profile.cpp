@@ -63,11 +63,15 @@ bool read_file(const std::string &path, std::string *out, bool *exists) {
     return true;
 }
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && (is_blank(s.front()) || s.front() == '\r')) s.remove_prefix(1);
-    while (!s.empty() && (is_blank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
+    while (!s.empty() && (is_blank(s.front()) || s.front() == '\r'))
+        s.remove_prefix(1);
+    while (!s.empty() && (is_blank(s.back()) || s.back() == '\r'))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -123,7 +127,8 @@ struct Found {
     size_t value_at = 0;
 };
 
-Found find(const std::string &text, const std::vector<Line> &lines, std::string_view section, std::string_view key) {
+Found find(const std::string &text, const std::vector<Line> &lines, std::string_view section,
+           std::string_view key) {
     Found f;
     bool inside = false;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -166,7 +171,8 @@ bool lookup(LPCSTR section, LPCSTR key, LPCSTR file, std::string *value) {
     Found f = find(text, lines, section, key);
     if (!f.key) return false;
     const Line &l = lines[f.key_line];
-    *value = std::string(unquote(trim(std::string_view(text.data() + l.begin + f.value_at, l.end - l.begin - f.value_at))));
+    *value = std::string(
+        unquote(trim(std::string_view(text.data() + l.begin + f.value_at, l.end - l.begin - f.value_at))));
     return true;
 }
 
@@ -185,10 +191,14 @@ UINT parse_int(std::string_view v) {
     for (; i < v.size(); ++i) {
         char c = v[i];
         unsigned d;
-        if (c >= '0' && c <= '9') d = unsigned(c - '0');
-        else if (base == 16 && c >= 'a' && c <= 'f') d = unsigned(c - 'a' + 10);
-        else if (base == 16 && c >= 'A' && c <= 'F') d = unsigned(c - 'A' + 10);
-        else break;
+        if (c >= '0' && c <= '9')
+            d = unsigned(c - '0');
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = unsigned(c - 'a' + 10);
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = unsigned(c - 'A' + 10);
+        else
+            break;
         n = n * base + d;
     }
     return negative ? 0u - n : n;
@@ -225,8 +235,10 @@ bool write_atomically(const std::string &path, const std::string &text, bool exi
     while (ok && done < text.size()) {
         ssize_t n = write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else done += size_t(n);
+        if (n <= 0)
+            ok = false;
+        else
+            done += size_t(n);
     }
     ok = ok && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
@@ -287,7 +299,8 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
         size_t end = lines.size();
         for (size_t i = f.section_line + 1; i < lines.size(); ++i) {
             std::string_view name;
-            if (section_name(std::string_view(text.data() + lines[i].begin, lines[i].end - lines[i].begin), &name)) {
+            if (section_name(std::string_view(text.data() + lines[i].begin, lines[i].end - lines[i].begin),
+                             &name)) {
                 end = i;
                 break;
             }
@@ -296,8 +309,10 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
         out = text.substr(0, from) + text.substr(to);
     } else if (f.key) {
         const Line &l = lines[f.key_line];
-        if (value) out = text.substr(0, l.begin + f.value_at) + value + text.substr(l.end);
-        else out = text.substr(0, l.begin) + text.substr(l.next);
+        if (value)
+            out = text.substr(0, l.begin + f.value_at) + value + text.substr(l.end);
+        else
+            out = text.substr(0, l.begin) + text.substr(l.next);
     } else if (!value) {
         return TRUE; // nothing to remove
     } else if (f.section) {

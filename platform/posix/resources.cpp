@@ -38,11 +38,19 @@ namespace {
 
 constexpr uint32_t kModuleMagic = 0x4D4F4455;
 
-uint16_t u16(const uint8_t *p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t u32(const uint8_t *p) { return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24); }
-int32_t i32(const uint8_t *p) { return int32_t(u32(p)); }
+uint16_t u16(const uint8_t *p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
+uint32_t u32(const uint8_t *p) {
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+int32_t i32(const uint8_t *p) {
+    return int32_t(u32(p));
+}
 
-char upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; }
+char upper(char c) {
+    return c >= 'a' && c <= 'z' ? char(c - 32) : c;
+}
 
 // A type or name field of a resource header: 0xFFFF and an ordinal, or a zero-terminated UTF-16 name.
 bool read_id(const uint8_t *p, const uint8_t *end, HINSTANCE__::Id *id, const uint8_t **next) {
@@ -71,7 +79,8 @@ bool parse_table(HINSTANCE__ *m) {
     size_t size = m->size, pos = 0;
     while (pos + 8 <= size) {
         uint32_t data_size = u32(base + pos), header_size = u32(base + pos + 4);
-        if (header_size < 24 || header_size > size - pos || data_size > size - pos - header_size) return false;
+        if (header_size < 24 || header_size > size - pos || data_size > size - pos - header_size)
+            return false;
         const uint8_t *p = base + pos + 8, *hend = base + pos + header_size;
         HINSTANCE__::Entry e{};
         if (!read_id(p, hend, &e.type, &p) || !read_id(p, hend, &e.name, &p)) return false;
@@ -193,11 +202,21 @@ HBITMAP decode_dib(const uint8_t *data, size_t size) {
         for (int64_t x = 0; x < w; ++x) {
             uint32_t px;
             switch (bits) {
-            case 1: px = table[(row[x / 8] >> (7 - x % 8)) & 1]; break;
-            case 4: px = table[(row[x / 2] >> (x % 2 ? 0 : 4)) & 15]; break;
-            case 8: px = table[row[x]]; break;
-            case 24: px = (uint32_t(row[x * 3 + 2]) << 16) | (uint32_t(row[x * 3 + 1]) << 8) | row[x * 3]; break;
-            default: px = u32(row + x * 4) & 0x00FFFFFF; break;
+            case 1:
+                px = table[(row[x / 8] >> (7 - x % 8)) & 1];
+                break;
+            case 4:
+                px = table[(row[x / 2] >> (x % 2 ? 0 : 4)) & 15];
+                break;
+            case 8:
+                px = table[row[x]];
+                break;
+            case 24:
+                px = (uint32_t(row[x * 3 + 2]) << 16) | (uint32_t(row[x * 3 + 1]) << 8) | row[x * 3];
+                break;
+            default:
+                px = u32(row + x * 4) & 0x00FFFFFF;
+                break;
             }
             out[x] = px; // indices beyond a short palette read the zeroed table: black
         }

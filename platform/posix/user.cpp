@@ -90,7 +90,9 @@ int64_t next_timer_due_ms() {
     return due;
 }
 
-int cursor_count() { return g_cursor_count; }
+int cursor_count() {
+    return g_cursor_count;
+}
 
 void reset_user_state() {
     for (HWND w : g_windows) {
@@ -168,8 +170,9 @@ BOOL WINAPI DestroyWindow(HWND hwnd) {
     SendMessageA(w, WM_DESTROY, 0, 0);
     w->destroyed = true;
     w->visible = false;
-    g_timers.erase(std::remove_if(g_timers.begin(), g_timers.end(), [w](const Timer &t) { return t.hwnd == w; }),
-                   g_timers.end());
+    g_timers.erase(
+        std::remove_if(g_timers.begin(), g_timers.end(), [w](const Timer &t) { return t.hwnd == w; }),
+        g_timers.end());
     if (w->top_level_display) {
         backend::destroy_window(w, &w->surf);
         w->surf = Surface{};
@@ -244,8 +247,11 @@ LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wp, LPARAM) {
         if (wc && wc->wc.hbrBackground) FillRect(dc, &rc, wc->wc.hbrBackground);
         return 1;
     }
-    case WM_CLOSE: DestroyWindow(w); return 0;
-    default: return 0;
+    case WM_CLOSE:
+        DestroyWindow(w);
+        return 0;
+    default:
+        return 0;
     }
 }
 
@@ -268,7 +274,9 @@ BOOL WINAPI GetClientRect(HWND hwnd, LPRECT rect) {
     return TRUE;
 }
 
-HWND WINAPI GetActiveWindow(void) { return posix::window_from(g_active); }
+HWND WINAPI GetActiveWindow(void) {
+    return posix::window_from(g_active);
+}
 
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name) {
     // The program's icon is an icon group with a numeric id; lookups by name find nothing, and the
@@ -290,9 +298,12 @@ int WINAPI GetSystemMetrics(int index) {
     int w = 0, h = 0;
     backend::screen_size(&w, &h);
     switch (index) {
-    case SM_CXSCREEN: return w;
-    case SM_CYSCREEN: return h;
-    default: return 0;
+    case SM_CXSCREEN:
+        return w;
+    case SM_CYSCREEN:
+        return h;
+    default:
+        return 0;
     }
 }
 
@@ -324,7 +335,9 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND, UINT, UINT) {
     }
 }
 
-BOOL WINAPI TranslateMessage(const MSG *) { return FALSE; }
+BOOL WINAPI TranslateMessage(const MSG *) {
+    return FALSE;
+}
 
 LRESULT WINAPI DispatchMessageA(const MSG *msg) {
     if (!msg) return 0;

@@ -32,8 +32,8 @@ typedef void *LPVOID;
 typedef void *HANDLE;
 typedef void *HGDIOBJ;
 
-#define DECLARE_HANDLE(name)                                                                             \
-    struct name##__;                                                                                     \
+#define DECLARE_HANDLE(name)                                                                                 \
+    struct name##__;                                                                                         \
     typedef struct name##__ *name
 DECLARE_HANDLE(HWND);
 DECLARE_HANDLE(HINSTANCE);
@@ -251,7 +251,8 @@ UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT period, TIMERPROC proc);
 BOOL WINAPI KillTimer(HWND hwnd, UINT_PTR id);
 
 // Dialogs
-INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND owner, DLGPROC proc, LPARAM init);
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND owner, DLGPROC proc,
+                               LPARAM init);
 BOOL WINAPI EndDialog(HWND dialog, INT_PTR result);
 BOOL WINAPI CheckDlgButton(HWND dialog, int id, UINT check);
 UINT WINAPI IsDlgButtonChecked(HWND dialog, int id);
@@ -269,7 +270,8 @@ HGDIOBJ WINAPI GetStockObject(int index);
 int WINAPI GetObjectA(HGDIOBJ object, int size, LPVOID out);
 int WINAPI GetDeviceCaps(HDC dc, int index);
 BOOL WINAPI BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop);
-BOOL WINAPI StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh, DWORD rop);
+BOOL WINAPI StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
+                       DWORD rop);
 int WINAPI FillRect(HDC dc, const RECT *rect, HBRUSH brush);
 COLORREF WINAPI GetPixel(HDC dc, int x, int y);
 COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF color);

@@ -10,8 +10,8 @@
 
 namespace {
 
-using test::SaverTest;
 using headless::Step;
+using test::SaverTest;
 
 constexpr uint32_t kWhite = 0xFFFFFF;
 
@@ -47,7 +47,8 @@ TEST_F(HostTest, WholeLifecycleLeavesTheDesktopAndProfileAsExpected) {
     EXPECT_EQ(rc, 0);
     EXPECT_TRUE(hidden_while_running);
     ASSERT_EQ(before.size(), 40u * 30u);
-    for (uint32_t px : before) ASSERT_EQ(px, 0u) << "the first erase paints the window black";
+    for (uint32_t px : before)
+        ASSERT_EQ(px, 0u) << "the first erase paints the window black";
     // No settings file: display type 1, the picture turned by half a turn.
     ASSERT_EQ(first_tick.size(), 40u * 30u);
     EXPECT_EQ(first_tick[0], Desktop(39, 29));
@@ -143,7 +144,8 @@ TEST_F(HostTest, WhichInputEndsTheSaver) {
         test::ResetProgramState();
         // When the input dismisses, the loop ends before the next step can run.
         bool still_running = false;
-        int rc = RunSaver({[&] { headless::input(c.msg, MAKEWPARAM(0, 120)); }, [&] { still_running = true; }});
+        int rc =
+            RunSaver({[&] { headless::input(c.msg, MAKEWPARAM(0, 120)); }, [&] { still_running = true; }});
         EXPECT_EQ(rc, 0);
         EXPECT_EQ(!still_running, c.dismisses);
         EXPECT_TRUE(g_app.dismissed);
@@ -156,10 +158,10 @@ TEST_F(HostTest, PointerMustChangeBothCoordinatesToDismiss) {
     std::vector<bool> after;
     auto probe = [&] { after.push_back(g_app.dismissed); };
     int rc = RunSaver({
-        [] { headless::move_pointer(5, 7); }, probe,  // the move the platform sends on showing
-        [] { headless::move_pointer(9, 7); }, probe,  // purely horizontal
-        [] { headless::move_pointer(5, 2); }, probe,  // purely vertical
-        [] { headless::move_pointer(6, 8); }, probe,  // both changed
+        [] { headless::move_pointer(5, 7); }, probe, // the move the platform sends on showing
+        [] { headless::move_pointer(9, 7); }, probe, // purely horizontal
+        [] { headless::move_pointer(5, 2); }, probe, // purely vertical
+        [] { headless::move_pointer(6, 8); }, probe, // both changed
     });
     EXPECT_EQ(rc, 0);
     EXPECT_EQ(after, (std::vector<bool>{false, false, false})) << "the last move ended the run at once";
@@ -223,7 +225,8 @@ TEST_F(HostTest, TheScreenStaysBlackWhenThePictureCannotBeMade) {
     ASSERT_EQ(shown.size(), 400u * 300u);
     // The colour-shift fault inverts whatever the empty memory surface gives: at most its one pixel.
     size_t changed = 0;
-    for (uint32_t px : shown) changed += px != 0;
+    for (uint32_t px : shown)
+        changed += px != 0;
     EXPECT_LE(changed, 1u);
     ExpectEverythingGivenBack();
 }
@@ -247,7 +250,8 @@ TEST_F(HostTest, AScreenWithNoWidthShowsNeitherRobotNorFire) {
 TEST(StageBounds, QuarterMarginsAreEqualOnBothSides) {
     struct Case {
         int w, h, left, top, right, bottom;
-    } cases[] = {{1024, 768, 256, 192, 768, 576}, {1366, 768, 341, 192, 1025, 576}, {1023, 767, 255, 191, 768, 576}};
+    } cases[] = {
+        {1024, 768, 256, 192, 768, 576}, {1366, 768, 341, 192, 1025, 576}, {1023, 767, 255, 191, 768, 576}};
     for (const Case &c : cases) {
         g_app.screen = ScreenSize{c.w, c.h};
         ComputeStageBounds();
@@ -270,9 +274,12 @@ TEST_F(HostTest, RobotAndFireGates) {
         const char *profile;
         bool robot, fire;
     } cases[] = {
-        {"DispType=4\nDispRobo=1\n", true, false}, {"DispType=4\nDispRobo=2\n", false, false},
-        {"DispType=4\nDispRobo=0\n", false, false}, {"DispType=7\nDispRobo=1\n", false, true},
-        {"DispType=1\n", false, false},             {"DispType=9\n", false, false},
+        {"DispType=4\nDispRobo=1\n", true, false},
+        {"DispType=4\nDispRobo=2\n", false, false},
+        {"DispType=4\nDispRobo=0\n", false, false},
+        {"DispType=7\nDispRobo=1\n", false, true},
+        {"DispType=1\n", false, false},
+        {"DispType=9\n", false, false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.profile);
@@ -281,7 +288,8 @@ TEST_F(HostTest, RobotAndFireGates) {
         SetProfile(std::string("[SCRWARPVUE_SECTION]\n") + c.profile);
         std::vector<uint32_t> after_first, after_many;
         std::vector<Step> steps{[] { headless::tick(); }, [&] { after_first = headless::window_pixels(); }};
-        for (int i = 0; i < 40; ++i) steps.push_back([] { headless::tick(); });
+        for (int i = 0; i < 40; ++i)
+            steps.push_back([] { headless::tick(); });
         steps.push_back([&] { after_many = headless::window_pixels(); });
         EXPECT_EQ(RunSaver(steps), 0);
         EXPECT_EQ(g_cursor.row != 0 || g_cursor.column != 0, c.robot);
@@ -295,12 +303,13 @@ TEST_F(HostTest, TypeOutsideOneToEightKeepsTheScreenBlack) {
         SCOPED_TRACE(type);
         headless::reset(12, 10);
         for (int y = 0; y < 10; ++y)
-            for (int x = 0; x < 12; ++x) headless::set_screen_pixel(x, y, kWhite);
+            for (int x = 0; x < 12; ++x)
+                headless::set_screen_pixel(x, y, kWhite);
         test::ResetProgramState();
         SetProfile(std::string("[SCRWARPVUE_SECTION]\nDispType=") + type + "\n");
         std::vector<uint32_t> ticked, repainted;
-        RunSaver({[] { headless::tick(); }, [&] { ticked = headless::window_pixels(); }, [] { headless::expose(); },
-                  [&] { repainted = headless::window_pixels(); }});
+        RunSaver({[] { headless::tick(); }, [&] { ticked = headless::window_pixels(); },
+                  [] { headless::expose(); }, [&] { repainted = headless::window_pixels(); }});
         EXPECT_EQ(ticked, std::vector<uint32_t>(120, 0u));
         EXPECT_EQ(repainted, std::vector<uint32_t>(120, 0u));
     }

@@ -22,12 +22,14 @@ struct Size {
 const std::map<std::string, Size> &ListedSizes() {
     static const std::map<std::string, Size> sizes = [] {
         std::map<std::string, Size> m{
-            {"SOK-TAN00", {60, 78}}, {"SOK-TAN01", {60, 78}}, {"FLY-01", {46, 66}},    {"FLY-02", {46, 66}},
-            {"FLY-03", {46, 57}},    {"FLY-04", {46, 57}},    {"FLY-05", {41, 49}},    {"FLY-06", {41, 49}},
-            {"FLY-07", {67, 41}},    {"FLY-08", {67, 41}},    {"FLY-09", {41, 36}},    {"DMY-00", {1, 1}},
-            {"OPEN-01", {49, 43}},   {"OPEN-02", {49, 49}},   {"OPEN-03", {49, 56}},   {"OPEN-04", {49, 62}},
-            {"OPEN-05", {56, 66}},   {"TATU-01", {55, 72}},   {"TATU-02", {55, 76}},   {"TEBURI-01", {53, 77}},
-            {"WARAI-01", {55, 75}},  {"NERU-01", {55, 66}},   {"NERU-02", {56, 66}},   {"NERU-03", {48, 66}},
+            {"SOK-TAN00", {60, 78}},    {"SOK-TAN01", {60, 78}},    {"FLY-01", {46, 66}},
+            {"FLY-02", {46, 66}},       {"FLY-03", {46, 57}},       {"FLY-04", {46, 57}},
+            {"FLY-05", {41, 49}},       {"FLY-06", {41, 49}},       {"FLY-07", {67, 41}},
+            {"FLY-08", {67, 41}},       {"FLY-09", {41, 36}},       {"DMY-00", {1, 1}},
+            {"OPEN-01", {49, 43}},      {"OPEN-02", {49, 49}},      {"OPEN-03", {49, 56}},
+            {"OPEN-04", {49, 62}},      {"OPEN-05", {56, 66}},      {"TATU-01", {55, 72}},
+            {"TATU-02", {55, 76}},      {"TEBURI-01", {53, 77}},    {"WARAI-01", {55, 75}},
+            {"NERU-01", {55, 66}},      {"NERU-02", {56, 66}},      {"NERU-03", {48, 66}},
             {"XHONOO-BK1", {275, 317}}, {"XHONOO-BK2", {275, 317}}, {"XHONOO-01", {102, 222}},
             {"XHONOO-02", {102, 222}},  {"XHONOO-03", {102, 222}},
         };
@@ -44,7 +46,7 @@ const std::map<std::string, Size> &ListedSizes() {
             m[std::string("GENKI") + side + "-01"] = {46, 75};
             m[std::string("GENKI") + side + "-02"] = {43, 75};
         }
-        const Size tripping[11] = {{73, 69}, {84, 49}, {91, 49}, {84, 50}, {84, 51}, {89, 54},
+        const Size tripping[11] = {{73, 69}, {84, 49},  {91, 49}, {84, 50}, {84, 51}, {89, 54},
                                    {90, 53}, {102, 57}, {62, 72}, {55, 65}, {55, 66}};
         for (int i = 0; i < 11; ++i) {
             char l[16], r[16];
@@ -73,7 +75,8 @@ std::vector<uint32_t> Pixels(HBITMAP b) {
     for (int y = 0; y < s.h; ++y)
         for (int x = 0; x < s.w; ++x) {
             COLORREF c = GetPixel(dc, x, y);
-            px.push_back((uint32_t((c & 0xFF)) << 16) | (uint32_t((c >> 8) & 0xFF) << 8) | ((c >> 16) & 0xFF));
+            px.push_back((uint32_t((c & 0xFF)) << 16) | (uint32_t((c >> 8) & 0xFF) << 8) |
+                         ((c >> 16) & 0xFF));
         }
     SelectObject(dc, old);
     DeleteDC(dc);
@@ -92,7 +95,8 @@ TEST(Resources, EveryNamedBitmapLoadsAtItsListedSize) {
         EXPECT_EQ(got.h, size.h);
         DeleteObject(b);
     }
-    for (int i = 0; i < kPoseCount; ++i) EXPECT_TRUE(ListedSizes().count(kPoseNames[i])) << kPoseNames[i];
+    for (int i = 0; i < kPoseCount; ++i)
+        EXPECT_TRUE(ListedSizes().count(kPoseNames[i])) << kPoseNames[i];
     EXPECT_EQ(LoadBitmapA(module, "NO-SUCH-POSE"), nullptr);
     HBITMAP lower_case = LoadBitmapA(module, "sok-tan00");
     EXPECT_NE(lower_case, nullptr) << "names are found whatever their case";
@@ -113,9 +117,9 @@ TEST(Resources, TheIconIsAGroupWithANumberSoNoNameFindsIt) {
     int image_id = group[6 + 12] | (group[6 + 13] << 8);
     ASSERT_TRUE(posix::find_resource(module, RT_ICON, MAKEINTRESOURCEA(image_id), &image, &image_size));
     ASSERT_GE(image_size, 40u);
-    EXPECT_EQ(image[4], 32);          // width
-    EXPECT_EQ(image[8], 64);          // height: the colour bits and the mask
-    EXPECT_EQ(image[14], 4);          // 16 colours
+    EXPECT_EQ(image[4], 32); // width
+    EXPECT_EQ(image[8], 64); // height: the colour bits and the mask
+    EXPECT_EQ(image[14], 4); // 16 colours
 }
 
 TEST(Artwork, PosesStandOnBlackAndTheFireFollowsItsRules) {
@@ -187,9 +191,11 @@ TEST_F(SaverTest, AMissingPoseCostsOneMessageAndTheSaverRunsOn) {
     steps.push_back([&] {
         saver = GetActiveWindow();
         pose_missing = g_app.poses[0] == nullptr;
-        for (int i = 1; i < kPoseCount; ++i) others_loaded = others_loaded && g_app.poses[i] != nullptr;
+        for (int i = 1; i < kPoseCount; ++i)
+            others_loaded = others_loaded && g_app.poses[i] != nullptr;
     });
-    for (int i = 0; i < 300; ++i) steps.push_back([] { headless::tick(); }); // through the stepping poses
+    for (int i = 0; i < 300; ++i)
+        steps.push_back([] { headless::tick(); }); // through the stepping poses
     steps.push_back([] { headless::input(WM_KEYDOWN); });
     headless::script(steps);
     EXPECT_EQ(Run("/s", module), 0);
@@ -214,7 +220,8 @@ TEST_F(SaverTest, MissingFirePicturesPassSilently) {
     SetProfile("[SCRWARPVUE_SECTION]\nDispType=7\nEternalFire=1\n");
     PaintDesktop(400, 300);
     std::vector<headless::Step> steps;
-    for (int i = 0; i < 8; ++i) steps.push_back([] { headless::tick(); });
+    for (int i = 0; i < 8; ++i)
+        steps.push_back([] { headless::tick(); });
     steps.push_back([] { headless::input(WM_KEYDOWN); });
     headless::script(steps);
     EXPECT_EQ(Run("/s", module), 0);

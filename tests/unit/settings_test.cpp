@@ -118,9 +118,12 @@ TEST_F(SettingsTest, ConfirmingStoresTheChoice) {
         {nullptr, {1002}, "[SCRWARPVUE_SECTION]\nDispType=4\nDispRobo=1\n"},
         {nullptr, {1008, 1004}, "[SCRWARPVUE_SECTION]\nDispType=5\nDispRobo=1\n"},
         // A type outside 1 to 8 checks nothing; confirming at once stores 1.
-        {"[SCRWARPVUE_SECTION]\nDispType=9\nDispRobo=0\n", {}, "[SCRWARPVUE_SECTION]\nDispType=1\nDispRobo=0\n"},
+        {"[SCRWARPVUE_SECTION]\nDispType=9\nDispRobo=0\n",
+         {},
+         "[SCRWARPVUE_SECTION]\nDispType=1\nDispRobo=0\n"},
         // The endless fire, set by hand, survives; the order of the keys stays.
-        {"[SCRWARPVUE_SECTION]\nEternalFire=5\nDispRobo=1\n", {1007, 1005},
+        {"[SCRWARPVUE_SECTION]\nEternalFire=5\nDispRobo=1\n",
+         {1007, 1005},
          "[SCRWARPVUE_SECTION]\nEternalFire=5\nDispRobo=0\nDispType=6\n"},
     };
     for (const Case &c : cases) {
@@ -128,7 +131,8 @@ TEST_F(SettingsTest, ConfirmingStoresTheChoice) {
         std::filesystem::remove(Profile());
         if (c.profile) SetProfile(c.profile);
         EXPECT_EQ(RunDialog([&](HWND) {
-                      for (int id : c.clicks) headless::dialog_click(id);
+                      for (int id : c.clicks)
+                          headless::dialog_click(id);
                       headless::dialog_enter();
                   }),
                   0);
@@ -151,7 +155,8 @@ TEST_F(SettingsTest, OvervoltageIsStoredOnlyAfterTheWarning) {
         EXPECT_EQ(RunDialog([&](HWND dialog) {
                       dialog_hwnd = dialog;
                       headless::dialog_click(1006);
-                      EXPECT_TRUE(headless::message_boxes().empty()) << "clicking the button alone never warns";
+                      EXPECT_TRUE(headless::message_boxes().empty())
+                          << "clicking the button alone never warns";
                       headless::dialog_enter();
                   }),
                   0);

@@ -76,10 +76,12 @@ class SaverTest : public ::testing::Test {
     static void PaintDesktop(int w, int h) {
         headless::reset(w, h);
         for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) headless::set_screen_pixel(x, y, Desktop(x, y));
+            for (int x = 0; x < w; ++x)
+                headless::set_screen_pixel(x, y, Desktop(x, y));
     }
     static uint32_t Desktop(int x, int y) {
-        return (uint32_t(x & 0xFF) << 16) | (uint32_t(y & 0xFF) << 8) | uint32_t(((x >> 8) * 16 + (y >> 8) + 1) & 0xFF);
+        return (uint32_t(x & 0xFF) << 16) | (uint32_t(y & 0xFF) << 8) |
+               uint32_t(((x >> 8) * 16 + (y >> 8) + 1) & 0xFF);
     }
 
     std::filesystem::path dir_;

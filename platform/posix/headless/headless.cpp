@@ -50,7 +50,9 @@ int index_of(int id) {
     return -1;
 }
 
-DWORD kind_of(int i) { return g.dialog->tpl->controls[i].style & BS_TYPEMASK; }
+DWORD kind_of(int i) {
+    return g.dialog->tpl->controls[i].style & BS_TYPEMASK;
+}
 
 void command(int id) {
     if (g.dialog && !g.dialog->ended) g.dialog->proc(g.dialog->hwnd, WM_COMMAND, MAKEWPARAM(id, 0), 0);
@@ -70,21 +72,47 @@ void reset(int w, int h) {
     g.screen.assign(size_t(w) * size_t(h), 0);
 }
 
-int screen_width() { return g.screen_w; }
-int screen_height() { return g.screen_h; }
-void set_screen_pixel(int x, int y, uint32_t px) { g.screen[size_t(y) * g.screen_w + x] = px & 0xFFFFFF; }
-uint32_t screen_pixel(int x, int y) { return g.screen[size_t(y) * g.screen_w + x]; }
+int screen_width() {
+    return g.screen_w;
+}
+int screen_height() {
+    return g.screen_h;
+}
+void set_screen_pixel(int x, int y, uint32_t px) {
+    g.screen[size_t(y) * g.screen_w + x] = px & 0xFFFFFF;
+}
+uint32_t screen_pixel(int x, int y) {
+    return g.screen[size_t(y) * g.screen_w + x];
+}
 
-bool has_window() { return g.window != nullptr; }
-bool window_shown() { return g.window && g.shown; }
-int window_width() { return g.window_w; }
-int window_height() { return g.window_h; }
-uint32_t window_pixel(int x, int y) { return g.window_px[size_t(y) * g.window_w + x]; }
-std::vector<uint32_t> window_pixels() { return g.window_px; }
-int presents() { return g.presents; }
+bool has_window() {
+    return g.window != nullptr;
+}
+bool window_shown() {
+    return g.window && g.shown;
+}
+int window_width() {
+    return g.window_w;
+}
+int window_height() {
+    return g.window_h;
+}
+uint32_t window_pixel(int x, int y) {
+    return g.window_px[size_t(y) * g.window_w + x];
+}
+std::vector<uint32_t> window_pixels() {
+    return g.window_px;
+}
+int presents() {
+    return g.presents;
+}
 
-int64_t now() { return g.clock; }
-void advance(int64_t ms) { g.clock += ms; }
+int64_t now() {
+    return g.clock;
+}
+void advance(int64_t ms) {
+    g.clock += ms;
+}
 void set_local_time(int seconds, int milliseconds) {
     g.local_source = [seconds, milliseconds] {
         SYSTEMTIME t{};
@@ -96,21 +124,29 @@ void set_local_time(int seconds, int milliseconds) {
         return t;
     };
 }
-void set_local_time_source(std::function<SYSTEMTIME()> source) { g.local_source = std::move(source); }
-int local_time_reads() { return g.local_reads; }
+void set_local_time_source(std::function<SYSTEMTIME()> source) {
+    g.local_source = std::move(source);
+}
+int local_time_reads() {
+    return g.local_reads;
+}
 
 void script(std::vector<Step> steps) {
     g.steps.assign(steps.begin(), steps.end());
     g.overrun = false;
     g.idle_after_overrun = 0;
 }
-bool script_overrun() { return g.overrun; }
+bool script_overrun() {
+    return g.overrun;
+}
 
 void tick() {
     int64_t due = posix::next_timer_due_ms();
     if (due > g.clock) g.clock = due;
 }
-void input(UINT msg, WPARAM wp, LPARAM lp) { posix::post_input(msg, wp, lp); }
+void input(UINT msg, WPARAM wp, LPARAM lp) {
+    posix::post_input(msg, wp, lp);
+}
 void move_pointer(int x, int y) {
     g.cursor_x = x;
     g.cursor_y = y;
@@ -120,15 +156,29 @@ void set_pointer(int x, int y) {
     g.cursor_x = x;
     g.cursor_y = y;
 }
-void expose() { posix::invalidate_display_window(); }
-void terminate() { posix::request_close(); }
-bool cursor_visible() { return g.cursor_visible; }
+void expose() {
+    posix::invalidate_display_window();
+}
+void terminate() {
+    posix::request_close();
+}
+bool cursor_visible() {
+    return g.cursor_visible;
+}
 
-const std::vector<ShownBox> &message_boxes() { return g.boxes; }
-void set_message_box_hook(std::function<int(const ShownBox &)> hook) { g.box_hook = std::move(hook); }
+const std::vector<ShownBox> &message_boxes() {
+    return g.boxes;
+}
+void set_message_box_hook(std::function<int(const ShownBox &)> hook) {
+    g.box_hook = std::move(hook);
+}
 
-void set_dialog_driver(std::function<void(HWND)> driver) { g.driver = std::move(driver); }
-const backend::DialogTemplate *dialog_template() { return g.dialog ? g.dialog->tpl : nullptr; }
+void set_dialog_driver(std::function<void(HWND)> driver) {
+    g.driver = std::move(driver);
+}
+const backend::DialogTemplate *dialog_template() {
+    return g.dialog ? g.dialog->tpl : nullptr;
+}
 UINT dialog_state(int id) {
     int i = index_of(id);
     return i < 0 ? 0 : g.dialog->states[size_t(i)];
@@ -141,8 +191,10 @@ void dialog_click(int id) {
         // Automatic radio buttons of one group: the clicked one checked, the others cleared. A group runs
         // from a control with WS_GROUP to the next one.
         int first = i, last = i;
-        while (first > 0 && !(g.dialog->tpl->controls[first].style & WS_GROUP)) --first;
-        while (last + 1 < g.dialog->tpl->count && !(g.dialog->tpl->controls[last + 1].style & WS_GROUP)) ++last;
+        while (first > 0 && !(g.dialog->tpl->controls[first].style & WS_GROUP))
+            --first;
+        while (last + 1 < g.dialog->tpl->count && !(g.dialog->tpl->controls[last + 1].style & WS_GROUP))
+            ++last;
         for (int j = first; j <= last; ++j)
             if (kind_of(j) == BS_AUTORADIOBUTTON) g.dialog->states[size_t(j)] = BST_UNCHECKED;
         g.dialog->states[size_t(i)] = BST_CHECKED;
@@ -158,9 +210,15 @@ void dialog_enter() {
         if (kind_of(i) == BS_DEFPUSHBUTTON) id = g.dialog->tpl->controls[i].id;
     command(id);
 }
-void dialog_escape() { command(IDCANCEL); }
-bool dialog_open() { return g.dialog && !g.dialog->ended; }
-bool dialog_left_open() { return g.dialog_left_open; }
+void dialog_escape() {
+    command(IDCANCEL);
+}
+bool dialog_open() {
+    return g.dialog && !g.dialog->ended;
+}
+bool dialog_left_open() {
+    return g.dialog_left_open;
+}
 
 } // namespace headless
 
@@ -187,7 +245,9 @@ bool create_window(HWND hwnd, int, int, int w, int h, Surface *surf) {
     return true;
 }
 
-void show_window(HWND, bool show) { g.shown = show; }
+void show_window(HWND, bool show) {
+    g.shown = show;
+}
 
 void destroy_window(HWND hwnd, Surface *) {
     if (hwnd == g.window) {
@@ -196,9 +256,13 @@ void destroy_window(HWND hwnd, Surface *) {
     }
 }
 
-void present(HWND, int, int, int, int) { ++g.presents; }
+void present(HWND, int, int, int, int) {
+    ++g.presents;
+}
 
-void set_cursor_visible(bool visible) { g.cursor_visible = visible; }
+void set_cursor_visible(bool visible) {
+    g.cursor_visible = visible;
+}
 
 bool cursor_pos(int *x, int *y) {
     *x = g.cursor_x;
@@ -206,7 +270,9 @@ bool cursor_pos(int *x, int *y) {
     return true;
 }
 
-int64_t now_ms() { return g.clock; }
+int64_t now_ms() {
+    return g.clock;
+}
 
 void local_time(SYSTEMTIME *out) {
     ++g.local_reads;
@@ -232,8 +298,10 @@ void wait_events(int timeout_ms) {
     }
     // Nothing scripted is left: end the run rather than wait for ever.
     g.overrun = true;
-    if (g.idle_after_overrun++ == 0 && g.window) posix::post_input(WM_KEYDOWN, 0x1B, 0);
-    else PostQuitMessage(0);
+    if (g.idle_after_overrun++ == 0 && g.window)
+        posix::post_input(WM_KEYDOWN, 0x1B, 0);
+    else
+        PostQuitMessage(0);
 }
 
 INT_PTR dialog_run(const DialogTemplate *tpl, HWND dialog, HWND, DLGPROC proc, LPARAM init) {
@@ -263,9 +331,13 @@ void dialog_check(HWND, int id, UINT state) {
     if (i >= 0) g.dialog->states[size_t(i)] = state;
 }
 
-UINT dialog_is_checked(HWND, int id) { return headless::dialog_state(id); }
+UINT dialog_is_checked(HWND, int id) {
+    return headless::dialog_state(id);
+}
 
-bool dialog_has_control(HWND, int id) { return index_of(id) >= 0; }
+bool dialog_has_control(HWND, int id) {
+    return index_of(id) >= 0;
+}
 
 int message_box(HWND owner, const char *text, const char *caption, UINT type) {
     g.boxes.push_back(headless::ShownBox{owner, text, caption, type});

@@ -41,12 +41,12 @@ using Step = std::function<void()>;
 void script(std::vector<Step> steps);
 bool script_overrun();
 // What a step can do:
-void tick();                              // move the clock on to the next due timer
+void tick(); // move the clock on to the next due timer
 void input(UINT msg, WPARAM wp = 0, LPARAM lp = 0);
-void move_pointer(int x, int y);          // the pointer moves: WM_MOUSEMOVE
-void set_pointer(int x, int y);           // the pointer is here (no message)
-void expose();                            // the window was covered and uncovered
-void terminate();                         // a termination request (signal, lost display)
+void move_pointer(int x, int y); // the pointer moves: WM_MOUSEMOVE
+void set_pointer(int x, int y);  // the pointer is here (no message)
+void expose();                   // the window was covered and uncovered
+void terminate();                // a termination request (signal, lost display)
 bool cursor_visible();
 
 // Message boxes shown, in order.
@@ -64,9 +64,9 @@ void set_message_box_hook(std::function<int(const ShownBox &)> hook);
 void set_dialog_driver(std::function<void(HWND)> driver);
 const backend::DialogTemplate *dialog_template(); // of the open dialog
 UINT dialog_state(int id);
-void dialog_click(int id);   // a click on a control: automatic buttons change state, then WM_COMMAND
-void dialog_enter();         // the Enter key: the default push button
-void dialog_escape();        // the Escape key or the close button: IDCANCEL
+void dialog_click(int id); // a click on a control: automatic buttons change state, then WM_COMMAND
+void dialog_enter();       // the Enter key: the default push button
+void dialog_escape();      // the Escape key or the close button: IDCANCEL
 bool dialog_open();
 bool dialog_left_open(); // the last dialog's driver returned with the dialog still open
 
