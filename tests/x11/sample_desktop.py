@@ -5,6 +5,7 @@ figures; the tests use a plainer pattern in which every pixel differs.
     python3 sample_desktop.py WIDTH HEIGHT OUT.ppm
 """
 
+import os
 import random
 import sys
 
@@ -96,3 +97,17 @@ def draw(w, h, seed=7):
 if __name__ == "__main__":
     width, height, out = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3]
     draw(width, height).save(out)
+
+
+def server_with_sample_desktop(build, w, h):
+    """A private X server showing the sample desktop, for the programs of `build`. Returns the server
+    and the path of the desktop picture (a PPM)."""
+    import xharness
+
+    xharness.SCRWARPVUE = os.path.join(build, "scrwarpvue")
+    xharness.XDESK = os.path.join(build, "tests", "x11", "xdesk")
+    x = xharness.XServer(w, h)
+    desktop = os.path.join(x.tmp, "desktop.ppm")
+    draw(w, h).save(desktop)
+    x.run(xharness.XDESK, "root", desktop)
+    return x, desktop

@@ -21,14 +21,9 @@ SETTLE = {4: 12.0, 7: 3.0}  # seconds to let the robot land and the fire catch
 def main():
     build, out = sys.argv[1], sys.argv[2]
     w, h = (int(sys.argv[3]), int(sys.argv[4])) if len(sys.argv) > 4 else (1024, 768)
-    xharness.SCRWARPVUE = os.path.join(build, "scrwarpvue")
-    xharness.XDESK = os.path.join(build, "tests", "x11", "xdesk")
     os.makedirs(out, exist_ok=True)
-    x = xharness.XServer(w, h)
+    x, desktop = sample_desktop.server_with_sample_desktop(build, w, h)
     try:
-        desktop = os.path.join(x.tmp, "desktop.ppm")
-        sample_desktop.draw(w, h).save(desktop)
-        x.run(xharness.XDESK, "root", desktop)
         subprocess.run(["convert", desktop, os.path.join(out, "desktop.png")], check=True)
         for kind in range(1, 9):
             x.write_profile(DispType=kind, DispRobo=1, EternalFire=1)

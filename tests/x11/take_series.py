@@ -32,14 +32,9 @@ def grab(x):
 def main():
     build, out = sys.argv[1], sys.argv[2]
     font = subprocess.run(["fc-match", "-f", "%{file}", "sans"], stdout=subprocess.PIPE, text=True).stdout
-    xharness.SCRWARPVUE = os.path.join(build, "scrwarpvue")
-    xharness.XDESK = os.path.join(build, "tests", "x11", "xdesk")
     os.makedirs(out, exist_ok=True)
-    x = xharness.XServer(W, H)
+    x, _ = sample_desktop.server_with_sample_desktop(build, W, H)
     try:
-        desktop = os.path.join(x.tmp, "desktop.ppm")
-        sample_desktop.draw(W, H).save(desktop)
-        x.run(xharness.XDESK, "root", desktop)
         for kind, (name, seconds, keep, crop) in SERIES.items():
             x.write_profile(DispType=kind, DispRobo=1, EternalFire=1)
             saver = x.start_saver()

@@ -10,7 +10,6 @@ import ctypes.util
 import os
 import subprocess
 import sys
-import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -78,34 +77,6 @@ def send_close_request(display, window):
         xlib.XCloseDisplay(dpy)
 
 
-class Program:
-    """The program started with some switches; its output (stdout and stderr) is collected."""
-
-    def __init__(self, server, args, env=None):
-        self.out = tempfile.TemporaryFile()
-        self.proc = subprocess.Popen([xharness.SCRWARPVUE, *args], env=env or server.env, stdout=self.out,
-                                     stderr=subprocess.STDOUT)
-
-    def running(self):
-        return self.proc.poll() is None
-
-    def wait_exit(self):
-        try:
-            return self.proc.wait(DEADLINE)
-        except subprocess.TimeoutExpired:
-            raise AssertionError("the program is still running after %.0f s" % DEADLINE) from None
-
-    def output(self):
-        self.out.seek(0)
-        return self.out.read().decode(errors="replace")
-
-    def close(self):
-        if self.running():
-            self.proc.kill()
-            self.proc.wait()
-        self.out.close()
-
-
 class DialogTestCase(unittest.TestCase):
     """A private X server without a window manager, big enough for the dialog."""
 
@@ -120,7 +91,7 @@ class DialogTestCase(unittest.TestCase):
         self.addCleanup(lambda: [p.close() for p in self.programs])
 
     def start(self, *args, env=None):
-        program = Program(self.x, args, env)
+        program = xharness.Saver(self.x, args, env)
         self.programs.append(program)
         return program
 

@@ -218,10 +218,10 @@ class XServer:
 class Saver:
     """The program running on the server; its output is collected."""
 
-    def __init__(self, server, args):
+    def __init__(self, server, args, env=None):
         self.server = server
         self.out = tempfile.TemporaryFile()
-        self.proc = subprocess.Popen([SCRWARPVUE, *args], env=server.env, stdout=self.out,
+        self.proc = subprocess.Popen([SCRWARPVUE, *args], env=env or server.env, stdout=self.out,
                                      stderr=subprocess.STDOUT)
 
     def running(self):
