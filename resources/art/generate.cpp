@@ -1773,22 +1773,32 @@ int run(int argc, char **argv) {
             "white and char grey sit where expected");
 
     std::vector<Named> all;
-    for (const PoseSpec &spec : poseList()) {
-        if (!spec.mirrorOf.empty()) {
-            for (const Named &n : all)
-                if (n.name == spec.mirrorOf) all.push_back({spec.name, mirrored(n.img)});
+    for (const PoseSpec &entry : poseList()) {
+        if (!entry.mirrorOf.empty()) {
+            // Find the original first: adding to `all` while walking it would invalidate the walk.
+            Indexed twin(1, 1, kIndexBlack);
+            bool found = false;
+            for (const Named &n : all) {
+                if (n.name == entry.mirrorOf) {
+                    twin = mirrored(n.img);
+                    found = true;
+                    break;
+                }
+            }
+            require(found, "a mirrored pose follows its original");
+            all.push_back({entry.name, std::move(twin)});
             continue;
         }
         Placement info;
-        Indexed img = placeFigure(spec.pose, spec.w, spec.h, pal, &info);
+        Indexed img = placeFigure(entry.pose, entry.w, entry.h, pal, &info);
         if (report)
-            std::cout << spec.name << " " << spec.w << "x" << spec.h << " figure " << info.figW << "x"
+            std::cout << entry.name << " " << entry.w << "x" << entry.h << " figure " << info.figW << "x"
                       << info.figH
                       << (info.scale < 1 ? " shrunk from " + std::to_string(info.naturalW) + "x" +
                                                std::to_string(info.naturalH)
                                          : "")
                       << "\n";
-        all.push_back({spec.name, std::move(img)});
+        all.push_back({entry.name, std::move(img)});
     }
     for (Named &n : all)
         checkPose(n, pal);
