@@ -45,16 +45,21 @@ class WineSaverTest(xharness.SaverTestCase):
             return f.read().decode().replace("\r\n", "\n")
 
     def window_named(self, name):
-        out = subprocess.run(["xdotool", "search", "--name", name], env=self.x.env, stdout=subprocess.PIPE,
-                             stderr=subprocess.DEVNULL, text=True).stdout.split()
+        out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", name], env=self.x.env,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True).stdout.split()
         return out[0] if out else None
+
+    def try_xdotool(self, *args):
+        return subprocess.run(["xdotool", *args], env=self.x.env, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode == 0
 
     def test_saver_shows_the_wiring_fault_and_writes_its_profile(self):
         w, h, p = self.w, self.h, self.pattern
         turned = [p[(h - 1 - y) * w + (w - 1 - x)] for y in range(h) for x in range(w)]
         proc = self.start_scr("/s")
         self.x.wait_for_screen(turned, "the picture turned by half a turn", timeout=xharness.DEADLINE * 2)
-        self.x.xdotool("key", "a")
+        xharness.wait_for(lambda: proc.poll() is not None or (self.try_xdotool("key", "a") and False),
+                          "the saver dismissed by a key", interval=0.5)
         self.assertEqual(self.wait_exit(proc), 0)
         self.assertEqual(self.read_ini(), "[SCRWARPVUE_SECTION]\nEternalFire=0\n")
         self.x.wait_for_screen(p, "the desktop back as it was")
@@ -76,9 +81,12 @@ class WineSaverTest(xharness.SaverTestCase):
         proc = self.start_scr("/c")
         window = xharness.wait_for(lambda: self.window_named("スクリーンセーバー設定"), "the settings dialog",
                                    timeout=xharness.DEADLINE * 2)
-        # No window manager runs: give the dialog the focus directly, then press Enter there.
-        self.x.xdotool("windowfocus", "--sync", window)
-        self.x.xdotool("key", "Return")
+        # No window manager runs: give the dialog the focus directly, then press Enter there. Wine may
+        # take a moment before the window accepts the focus, and a key sent before that is lost, so
+        # both are repeated until the dialog has ended.
+        xharness.wait_for(lambda: self.try_xdotool("windowfocus", window), "the dialog taking the focus")
+        xharness.wait_for(lambda: proc.poll() is not None or (self.try_xdotool("key", "Return") and False),
+                          "the dialog confirmed with Enter", interval=0.5)
         self.assertEqual(self.wait_exit(proc), 0)
         self.assertEqual(self.read_ini(), "[SCRWARPVUE_SECTION]\nDispType=1\nDispRobo=1\n")
 
