@@ -214,6 +214,10 @@ void set_max_bitmap_pixels(int64_t pixels) {
     g_max_bitmap_pixels = pixels;
 }
 
+void reset_gdi_clock() {
+    g_last_push_ms = 0;
+}
+
 } // namespace posix
 
 HDC WINAPI GetDC(HWND hwnd) {

@@ -91,5 +91,6 @@ size_t live_gdi_objects();
 size_t live_dcs();
 uint64_t transfer_count();
 void set_max_bitmap_pixels(int64_t pixels); // larger bitmaps are refused (default 2^28)
+void reset_gdi_clock();                     // forget when a window surface was last pushed
 
 } // namespace posix

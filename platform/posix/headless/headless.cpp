@@ -65,6 +65,7 @@ namespace headless {
 void reset(int w, int h) {
     posix::reset_user_state();
     posix::set_max_bitmap_pixels(int64_t(1) << 28);
+    posix::reset_gdi_clock();
     g.window = nullptr;
     g = State{};
     g.screen_w = w;
