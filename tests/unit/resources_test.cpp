@@ -163,8 +163,8 @@ TEST(Artwork, PosesStandOnBlackAndTheFireFollowsItsRules) {
     DeleteObject(image_b);
 }
 
-// A resource table like the program's with one pose name hidden.
-std::vector<uint8_t> ResourcesWithout(const char *name) {
+// A resource table like the program's with one bitmap name hidden; free it with posix::free_module.
+HINSTANCE ModuleWithout(const char *name) {
     std::vector<uint8_t> bytes(scrwarpvue_res, scrwarpvue_res + scrwarpvue_res_size);
     std::vector<uint8_t> wide;
     for (const char *p = name; *p; ++p) {
@@ -176,12 +176,11 @@ std::vector<uint8_t> ResourcesWithout(const char *name) {
     auto at = std::search(bytes.begin(), bytes.end(), wide.begin(), wide.end());
     EXPECT_NE(at, bytes.end());
     if (at != bytes.end()) at[0] = 'Q';
-    return bytes;
+    return posix::load_module(bytes.data(), bytes.size());
 }
 
 TEST_F(SaverTest, AMissingPoseCostsOneMessageAndTheSaverRunsOn) {
-    std::vector<uint8_t> bytes = ResourcesWithout("SOK-TAN00");
-    HINSTANCE module = posix::load_module(bytes.data(), bytes.size());
+    HINSTANCE module = ModuleWithout("SOK-TAN00");
     ASSERT_NE(module, nullptr);
     SetProfile("[SCRWARPVUE_SECTION]\nDispType=4\n");
     PaintDesktop(200, 160);
@@ -214,8 +213,7 @@ TEST_F(SaverTest, AMissingPoseCostsOneMessageAndTheSaverRunsOn) {
 }
 
 TEST_F(SaverTest, MissingFirePicturesPassSilently) {
-    std::vector<uint8_t> bytes = ResourcesWithout("XHONOO-01");
-    HINSTANCE module = posix::load_module(bytes.data(), bytes.size());
+    HINSTANCE module = ModuleWithout("XHONOO-01");
     ASSERT_NE(module, nullptr);
     SetProfile("[SCRWARPVUE_SECTION]\nDispType=7\nEternalFire=1\n");
     PaintDesktop(400, 300);

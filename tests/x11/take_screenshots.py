@@ -36,9 +36,7 @@ def main():
             xwd = subprocess.run(["xwd", "-root", "-silent"], env=x.env, stdout=subprocess.PIPE, check=True).stdout
             subprocess.run(["convert", "xwd:-", path], input=xwd, check=True)
             print(path)
-            x.xdotool("key", "space")
-            saver.wait_exit()
-            saver.close()
+            saver.dismiss()
     finally:
         x.close()
 

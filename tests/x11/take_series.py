@@ -62,9 +62,7 @@ def main():
             path = os.path.join(out, name)
             subprocess.run(["convert", *rows, "-background", "white", "-append", path], check=True)
             print(path)
-            x.xdotool("key", "space")
-            saver.wait_exit()
-            saver.close()
+            saver.dismiss()
     finally:
         x.close()
 

@@ -237,6 +237,12 @@ class Saver:
         self.out.seek(0)
         return self.out.read().decode(errors="replace")
 
+    def dismiss(self, key="space"):
+        """Ends the saver with a key press and waits for it to exit."""
+        self.server.xdotool("key", key)
+        self.wait_exit()
+        self.close()
+
     def close(self):
         if self.running():
             self.proc.kill()
