@@ -7,8 +7,10 @@
 
 #include "host/frame_tick.h"
 #include "platform/posix/internal.h"
+#include "robot/pose_catalogue.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -359,6 +361,43 @@ TEST_F(RobotTest, SingleSteps) {
         EXPECT_EQ((std::vector<int>{g_cursor.row, g_actor.current_pose, g_cursor.loop_counter}),
                   (std::vector<int>{6, 18, 0}));
     });
+}
+
+// The catalogue as built into the program: the names run in numbered families, each pose loads at its
+// size, and each right-facing twin bears its left pose's name with R for L.
+TEST(PoseCatalogue, NamesRunInFamiliesAndLoadAtTheirSizes) {
+    struct Family {
+        const char *prefix;
+        int first, last, times; // numbers first..last, the run repeated `times` times
+    } const kFamilies[] = {
+        {"SOK-TAN", 0, 1, 1}, {"FLY-", 1, 9, 1},     {"DMY-", 0, 0, 1},    {"OPEN-", 1, 5, 1},
+        {"TATU-", 1, 2, 1},   {"RIGH-", 1, 4, 1},    {"LEFT-", 1, 4, 1},   {"TEBURI-", 1, 1, 1},
+        {"WARAI-", 1, 1, 1},  {"MUKUL-", 1, 4, 1},   {"GENKIL-", 1, 2, 2}, {"TENTOL-", 1, 11, 1},
+        {"NERU-", 1, 3, 1},   {"FLY-", 1, 2, 1},     {"DMY-", 0, 0, 7},    {"GENKIR-", 1, 2, 2},
+        {"MUKUR-", 1, 4, 1},  {"TENTOR-", 1, 11, 1},
+    };
+    std::vector<std::string> names;
+    for (const Family &f : kFamilies)
+        for (int k = 0; k < f.times; ++k)
+            for (int n = f.first; n <= f.last; ++n) {
+                char name[16];
+                std::snprintf(name, sizeof name, "%s%02d", f.prefix, n);
+                names.push_back(name);
+            }
+    ASSERT_EQ(names.size(), size_t(kPoseCount));
+    for (int i = 0; i < kPoseCount; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(kPoseNames[i], names[size_t(i)]);
+        HBITMAP b = LoadBitmapA(posix::module_instance(), kPoseNames[i]);
+        BITMAP bm{};
+        ASSERT_TRUE(b && GetObjectA(b, sizeof bm, &bm));
+        EXPECT_EQ(bm.bmWidth, PoseSize(i).w);
+        EXPECT_EQ(bm.bmHeight, PoseSize(i).h);
+        DeleteObject(b);
+        std::string twin = names[size_t(i)];
+        if (i >= 29 && i <= 47) twin[twin.find('-') - 1] = 'R';
+        EXPECT_EQ(kPoseNames[RightFacingTwin(i)], twin);
+    }
 }
 
 // Checks that exactly the pixels of [x0, x1) x [y0, y1) (clipped) are black and all others kBackdrop.
