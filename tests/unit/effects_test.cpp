@@ -147,7 +147,8 @@ class EffectPictures : public EffectsTest,
                        public ::testing::WithParamInterface<std::tuple<int, std::pair<int, int>>> {};
 
 // 5x3 and 7x5: odd sizes with quarter offsets of 1; 103x9: wider than two of Overuse's 34-column steps;
-// 103x7: H/8 is 0, so Overuse has no downward offset and the right part of its first rows is clipped.
+// 103x7: H/8 is 0, so Overuse has no downward offset and the right part of its first rows is clipped;
+// 6x4: even both ways, so the squeezes take the last source column and row but one.
 TEST_P(EffectPictures, FirstTickAndRepaintShowTheMapping) {
     const auto [type, size] = GetParam();
     CheckType(type, size.first, size.second);
@@ -159,7 +160,7 @@ std::string PictureName(const ::testing::TestParamInfo<EffectPictures::ParamType
            std::to_string(size.second);
 }
 
-const std::pair<int, int> kSmallScreens[] = {{5, 3}, {7, 5}, {103, 9}, {103, 7}};
+const std::pair<int, int> kSmallScreens[] = {{5, 3}, {7, 5}, {103, 9}, {103, 7}, {6, 4}};
 
 INSTANTIATE_TEST_SUITE_P(SmallScreens, EffectPictures,
                          ::testing::Combine(::testing::Range(1, 9), ::testing::ValuesIn(kSmallScreens)),

@@ -63,6 +63,16 @@ void RemoveFireBitmap(int i) {
     g_app.fire[i] = nullptr;
 }
 
+bool SamePixels(HBITMAP a, HBITMAP b) {
+    HBITMAP x = posix::bitmap_from(a), y = posix::bitmap_from(b);
+    if (!x || !y || x->surf.w != y->surf.w || x->surf.h != y->surf.h) return false;
+    for (int row = 0; row < x->surf.h; ++row)
+        if (!std::equal(x->surf.px + row * x->surf.stride, x->surf.px + row * x->surf.stride + x->surf.w,
+                        y->surf.px + row * y->surf.stride))
+            return false;
+    return true;
+}
+
 struct DesktopPattern : SaverTest {
     using SaverTest::Desktop;
 };
@@ -315,10 +325,15 @@ TEST_F(FireTest, OtherDisplayTypesShowNoFire) {
         std::vector<std::vector<uint32_t>> seen;
         headless::script({
             [&] {
-                // Keep the loaded bitmaps aside and burn known ones in their place for the run.
+                // Keep the loaded bitmaps aside (the mask, the image and the flames in order, each the
+                // picture of its name) and burn known ones in their place for the run.
+                const char *const kNames[] = {"XHONOO-BK1", "XHONOO-BK2", "XHONOO-01", "XHONOO-02",
+                                              "XHONOO-03"};
                 for (int i = 0; i < kFireBitmapCount; ++i) {
                     loaded[size_t(i)] = g_app.fire[i];
-                    EXPECT_NE(posix::bitmap_from(loaded[size_t(i)]), nullptr) << i;
+                    HBITMAP named = LoadBitmapA(posix::module_instance(), kNames[i]);
+                    EXPECT_TRUE(SamePixels(loaded[size_t(i)], named)) << kNames[i];
+                    DeleteObject(named);
                 }
                 mine = MakeFireBitmaps();
                 std::copy(mine.begin(), mine.end(), g_app.fire);

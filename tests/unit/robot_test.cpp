@@ -298,6 +298,44 @@ TEST_F(RobotTest, OneCycleFollowsTheScript) {
     EXPECT_TRUE(std::equal(after_first.begin() + 192 * 1024, after_first.end(), at_end.begin() + 192 * 1024));
 }
 
+// One falling step (pose 2) on 1024x768, stage 256..768 with the foot line at 192. The clock's seconds
+// pick the band: under 20 a left-facing robot may turn right, from 20 a right-facing one may turn left,
+// either when the milliseconds are a multiple of 6. Past the stage's edge it turns back. It walks
+// milliseconds mod 7 and sinks that plus 2, no further than the foot line.
+TEST_F(RobotTest, FallingStepTurnsWalksAndSinks) {
+    constexpr int L = 0, R = 1;
+    struct Case {
+        int second, ms, facing, x, y, want_facing, want_x, want_y;
+    } const kCases[] = {
+        {0, 6, L, 500, 100, R, 506, 108},   {19, 6, R, 500, 100, R, 506, 108},
+        {20, 6, R, 500, 100, L, 494, 108},  {20, 6, L, 500, 100, L, 494, 108},
+        {59, 12, R, 500, 100, L, 495, 107}, {0, 1, L, 500, 100, L, 499, 103},
+        {30, 1, L, 255, 100, R, 256, 103},  {30, 1, L, 256, 100, L, 255, 103},
+        {0, 1, R, 769, 100, L, 768, 103},   {0, 1, R, 768, 100, R, 769, 103},
+        {30, 1, L, 500, 190, L, 499, 192},
+    };
+    WithWindow(1024, 768, [&] {
+        for (const Case &c : kCases) {
+            SCOPED_TRACE(testing::Message() << c.second << " s " << c.ms << " ms, x " << c.x);
+            headless::set_local_time(c.second, c.ms);
+            Place(0, 3, c.facing, c.x, c.y);
+            Step();
+            EXPECT_EQ((std::vector<int>{g_actor.facing, g_actor.x, g_actor.y}),
+                      (std::vector<int>{c.want_facing, c.want_x, c.want_y}));
+            EXPECT_EQ(g_cursor.loop_counter, c.want_y == 192 ? 9999 : 0); // landing ends the descent loop
+        }
+        // A cursor that strayed outside the script starts the show again: the respawn at row 0.
+        const std::pair<int, int> kStrays[] = {{-1, 0}, {37, 0}, {0, -3}, {0, 48}};
+        for (const auto &[row, column] : kStrays) {
+            Place(row, column, L, 500, 192);
+            Step();
+            EXPECT_EQ((std::vector<int>{g_cursor.row, g_cursor.column, g_actor.current_pose, g_actor.y}),
+                      (std::vector<int>{0, 3, 11, 30}))
+                << row << ", " << column;
+        }
+    });
+}
+
 TEST_F(RobotTest, SingleSteps) {
     WithWindow(1024, 768, [] {
         // Row 18's turn and the go-to behind it are taken in one step: row 19's first entry (18 for 5
