@@ -224,6 +224,8 @@ TEST_F(FireTest, OriginRangesOverTheStage) {
         {1024, 768, 119, 630, 34, 417},     // 256 - 137 .. 256 + 511 - 137, 192 - 158 .. 192 + 383 - 158
         {640, 480, 23, 342, -38, 201},      // 160 - 137 .. 160 + 319 - 137, 120 - 158 .. 120 + 239 - 158
         {2800, 2200, 563, 1562, 392, 1391}, // stage wider and taller than 1000: the centre at most 999 in
+        {0, 768, -137, -137, 34, 417},      // no width, no height: that coordinate is the stage's edge
+        {1024, 0, 119, 630, -158, -158},
     };
     for (const Case &c : kCases) {
         SCOPED_TRACE(c.w);
@@ -250,7 +252,7 @@ TEST_F(FireTest, OriginRangesOverTheStage) {
         EXPECT_EQ(Run("/s"), 0);
         EXPECT_EQ((std::vector<int>{min_x, max_x, min_y, max_y}),
                   (std::vector<int>{c.min_x, c.max_x, c.min_y, c.max_y}));
-        if (c.w == 1024) {
+        if (c.w == 1024 && c.h == 768) {
             EXPECT_EQ((std::vector<int>{x700, y700}), (std::vector<int>{307, 350}));
         }
     }
