@@ -28,6 +28,7 @@ class HostTest : public SaverTest {
         EXPECT_EQ(posix::live_dcs(), 0u);
         EXPECT_EQ(posix::cursor_count(), 0);
         EXPECT_TRUE(headless::cursor_visible());
+        EXPECT_EQ(posix::next_timer_due_ms(), -1) << "the frame timer is stopped";
         EXPECT_FALSE(headless::script_overrun());
     }
 };
