@@ -3,6 +3,7 @@
 // was started the way xscreensaver starts a hack: then the saver runs inside the window it was given,
 // with a one-copy guard of that window's own.
 
+#include "backend.h"
 #include "host_switches.h"
 #include "internal.h"
 
@@ -13,6 +14,7 @@
 int main(int argc, char **argv) {
     posix::HostStart start = posix::read_host_switches(argc, argv, std::getenv("XSCREENSAVER_WINDOW"));
     if (start.embedded) {
+        backend::use_host_window(start.window);
         const char *display = std::getenv("DISPLAY");
         char window[32];
         if (start.window)
