@@ -47,6 +47,22 @@ TEST(HostSwitches, XscreensaverWaysOfNamingAWindowBecomeTheSaverSwitch) {
     }
 }
 
+TEST(HostSwitches, TheHostSeesTheSwitchesTheEntryWillFind) {
+    struct Case {
+        const char *tail;
+        bool configure, saver;
+    };
+    const Case cases[] = {{"", false, false},      {"/p 1234", false, false}, {"/a", false, false},
+                          {"-", false, false},     {"s c", false, false},     {"/c:1234", true, false},
+                          {"//s", false, true},    {"-S", false, true},       {"/s /C", true, true},
+                          {"--root", false, false}};
+    for (const Case &c : cases) {
+        const posix::EntrySwitches got = posix::entry_switches(c.tail);
+        EXPECT_EQ(got.configure, c.configure) << c.tail;
+        EXPECT_EQ(got.saver, c.saver) << c.tail;
+    }
+}
+
 class HostGuard : public test::SaverTest {
   protected:
     void TearDown() override {
