@@ -1,7 +1,7 @@
 """What a user installs. `cmake --install` puts exactly the program, its xscreensaver link and config,
 the man page, the menu entry and the icons under the prefix; `cpack -G DEB` makes a .deb holding the
 same files under /usr whose dependencies are shared libraries only; and the program unpacked from it
-runs the saver."""
+runs the saver as xscreensaver starts it."""
 
 import os
 import re
@@ -101,8 +101,9 @@ class Package(unittest.TestCase):
         pattern = xharness.test_pattern(160, 120)
         x.set_desktop(pattern)
         x.write_profile(DispType=5)
-        saver = subprocess.Popen([os.path.join(root, "usr/bin/scrwarpvue"), "/s"], env=x.env,
-                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        # Started the way xscreensaver starts it: through the link, over the root window.
+        saver = subprocess.Popen([os.path.join(root, "usr/libexec/xscreensaver/scrwarpvue"), "--root"],
+                                 env=x.env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         try:
             x.wait_for_screen([pattern[y * 160 + 159 - i] for y in range(120) for i in range(160)],
                               "the unpacked program's mirrored desktop")
