@@ -53,9 +53,9 @@ class HackWindow(xharness.SaverTestCase):
         self.savers.append(saver)
         return saver
 
-    def screen_with(self, x0, y0, w, h, local):
-        """The desktop with the window's rectangle showing local(x, y)."""
-        want = list(self.pattern)
+    def screen_with(self, x0, y0, w, h, local, base=None):
+        """The desktop (or `base`) with the window's rectangle showing local(x, y)."""
+        want = list(base or self.pattern)
         for y in range(h):
             for x in range(w):
                 want[(y0 + y) * self.w + x0 + x] = local(x, y)
@@ -93,30 +93,32 @@ class HackWindow(xharness.SaverTestCase):
         self.assert_quiet_exit(saver, "SIGTERM")
         self.x.wait_for_screen(self.screen_with(WX, WY, WW, WH, lambda x, y: 0), "the host window alone again")
 
-    def test_without_screenshot_the_root_under_the_window_and_destroying_it_ends_the_saver(self):
+    def test_each_window_its_own_copy_and_picture(self):
+        """Without a screenshot, the root window under the window; a screenshot as big as the window
+        (xscreensaver's picture of one monitor) is all of it, wherever the window is; a smaller one sits in
+        the middle, black around it. Destroying a window ends its copy."""
+        small_shot, fitting_shot = other_picture(40, 30), other_picture(60, 50)[::-1]
         window = self.host(WX, WY, WW, WH)
-        other = self.host(0, 0, 80, 60, screenshot=(40, 30, other_picture(40, 30)))
+        small = self.host(0, 0, 80, 60, screenshot=(40, 30, small_shot))
+        fitting = self.host(260, 190, 60, 50, screenshot=(60, 50, fitting_shot))
         self.x.write_profile(DispType=5)  # mirrored
-        saver = xharness.Saver(self.x, ("--window-id", window.id))
-        self.savers.append(saver)
-        second = self.start_in(other.id, "-root")  # xscreensaver's way: the switch and the environment
-        # A smaller screenshot sits in the middle of the window, black around it.
-        shot = other_picture(40, 30)
+        copies = [xharness.Saver(self.x, ("--window-id", window.id)),
+                  self.start_in(small.id, "-root"),  # xscreensaver's way: the switch and the environment
+                  self.start_in(fitting.id)]
+        self.savers += copies
 
-        def small(x, y):
+        def centred(x, y):
             x, y = 79 - x - 20, y - 15
-            return shot[y * 40 + x] if 0 <= x < 40 and 0 <= y < 30 else 0
+            return small_shot[y * 40 + x] if 0 <= x < 40 and 0 <= y < 30 else 0
 
-        want = self.screen_with(WX, WY, WW, WH,
-                                lambda x, y: self.pattern[(WY + y) * self.w + WX + WW - 1 - x])
-        want = [small(i % self.w, i // self.w) if i % self.w < 80 and i // self.w < 60 else p
-                for i, p in enumerate(want)]
-        self.x.wait_for_screen(want, "each window its own copy: the root under one, the small shot in the other")
+        want = self.screen_with(WX, WY, WW, WH, lambda x, y: self.pattern[(WY + y) * self.w + WX + WW - 1 - x])
+        want = self.screen_with(0, 0, 80, 60, centred, want)
+        want = self.screen_with(260, 190, 60, 50, lambda x, y: fitting_shot[y * 60 + 59 - x], want)
+        self.x.wait_for_screen(want, "three windows, three copies, each with its own picture")
 
-        window.destroy()
-        self.assert_quiet_exit(saver, "the window going away")
-        other.destroy()
-        self.assert_quiet_exit(second, "the other window going away")
+        for host, saver in zip((window, small, fitting), copies):
+            host.destroy()
+            self.assert_quiet_exit(saver, "its window going away")
 
     def test_root_window(self):
         self.x.write_profile(DispType=8)  # colours inverted
