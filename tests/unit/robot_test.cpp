@@ -1,7 +1,8 @@
-// The robot of the vertical-sync fault: its trace through the script with the clock held by the test,
-// the single-step rules (turns, loops, jumps, facing, movement), the erase rectangle, and a long soak
-// that must never touch the squeezed picture. The pose bitmaps are replaced by solid blocks of the
-// catalogue's sizes, each in its own colour, so every pixel on the window tells which pose drew it.
+// The robot of the vertical-sync fault: one whole cycle of the script with the clock held by the test,
+// the single-step rules (turns, loops, jumps, facing, movement, the falling step's chance), the pose
+// catalogue, the erase rectangle, and a long soak that must never touch the squeezed picture. The pose
+// bitmaps are replaced by solid blocks of the catalogue's sizes, each in its own colour, so every pixel
+// on the window tells which pose drew it.
 
 #include "support.h"
 
