@@ -70,6 +70,14 @@ TEST_F(HostTest, CommandLinesThatStartNothing) {
     }
 }
 
+// A lock that cannot be taken (here the lock file is a link, which the layer does not follow) starts
+// nothing either.
+TEST_F(HostTest, NoLockNoSaver) {
+    std::filesystem::create_symlink(dir_ / "elsewhere", dir_ / "run" / "SCRWARPVUE.lock");
+    EXPECT_EQ(Run("/s"), 0);
+    EXPECT_FALSE(headless::has_window());
+}
+
 TEST_F(HostTest, SaverSwitches) {
     for (const char *tail : {"/s", "-S", "//s", "-/S", "/x/s", "/S:1234"}) {
         SCOPED_TRACE(tail);
