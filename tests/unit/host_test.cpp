@@ -97,10 +97,11 @@ TEST_F(HostTest, ConfigurationWinsOverTheSaver) {
         int opened = 0;
         headless::set_dialog_driver([&](HWND) {
             ++opened;
-            headless::dialog_escape();
+            headless::dialog_enter();
         });
         EXPECT_EQ(Run(tail), 0);
         EXPECT_EQ(opened, 1);
+        EXPECT_FALSE(headless::dialog_left_open()) << "confirming closes the dialog";
         EXPECT_FALSE(headless::has_window()) << "no saver window alongside the dialog";
     }
 }

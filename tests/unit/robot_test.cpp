@@ -324,7 +324,7 @@ TEST_F(RobotTest, FallingStepTurnsWalksAndSinks) {
             EXPECT_EQ(g_cursor.loop_counter, c.want_y == 192 ? 9999 : 0); // landing ends the descent loop
         }
         // A cursor that strayed outside the script starts the show again: the respawn at row 0.
-        const std::pair<int, int> kStrays[] = {{-1, 0}, {37, 0}, {0, -3}, {0, 48}};
+        const std::pair<int, int> kStrays[] = {{-1, 0}, {37, 0}, {1, -1}, {0, 48}};
         for (const auto &[row, column] : kStrays) {
             Place(row, column, L, 500, 192);
             Step();
@@ -332,6 +332,14 @@ TEST_F(RobotTest, FallingStepTurnsWalksAndSinks) {
                       (std::vector<int>{0, 3, 11, 30}))
                 << row << ", " << column;
         }
+    });
+    // On a stage with no width the respawn lands on its left edge.
+    WithWindow(0, 768, [] {
+        g_cursor = ScriptCursor{};
+        g_actor.x = 99;
+        Step();
+        EXPECT_EQ((std::vector<int>{g_actor.current_pose, g_actor.x, g_actor.y}),
+                  (std::vector<int>{11, 0, 30}));
     });
 }
 
