@@ -2,6 +2,7 @@
 // (headless). Exactly one backend is linked into a program.
 #pragma once
 
+#include "dialog_backend.h"
 #include "internal.h"
 
 namespace backend {
@@ -31,29 +32,5 @@ void local_time(SYSTEMTIME *out);
 // (posix::post_input, posix::invalidate_display_window, posix::request_close). Returns early when an
 // event arrived; 0 polls.
 void wait_events(int timeout_ms);
-
-// Dialogs: a modal dialog built from a parsed template, and a message box.
-struct DialogControl {
-    int id;
-    DWORD style;
-    short x, y, cx, cy;
-    char klass[16];   // "BUTTON" etc.
-    const char *text; // UTF-8
-};
-struct DialogTemplate {
-    DWORD style;
-    short x, y, cx, cy;
-    const char *caption; // UTF-8
-    const char *font;
-    int point_size;
-    int count;
-    DialogControl *controls;
-};
-INT_PTR dialog_run(const DialogTemplate *tpl, HWND dialog, HWND owner, DLGPROC proc, LPARAM init);
-void dialog_end(HWND dialog, INT_PTR result);
-void dialog_check(HWND dialog, int id, UINT state);
-UINT dialog_is_checked(HWND dialog, int id);
-bool dialog_has_control(HWND dialog, int id);
-int message_box(HWND owner, const char *text_utf8, const char *caption_utf8, UINT type);
 
 } // namespace backend
