@@ -3,7 +3,6 @@
 // The single-pixel BitBlt is the program's hot path (millions of calls per picture), so a transfer
 // costs a magic check, a clip and a store: no allocation, no table lookup.
 
-#include "backend.h"
 #include "internal.h"
 
 #include <algorithm>
@@ -190,7 +189,7 @@ HBITMAP create_bitmap(int w, int h) {
 
 void window_surface_push(HDC dc, bool force) {
     if (dc->kind != DcKind::Window || dc->dirty_x0 >= dc->dirty_x1) return;
-    int64_t now = backend::now_ms();
+    int64_t now = posix::now_ms();
     if (!force && now - g_last_push_ms < kPushIntervalMs) return;
     g_last_push_ms = now;
     HWND hwnd = window_from(dc->hwnd);

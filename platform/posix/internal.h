@@ -2,18 +2,12 @@
 // files and its backends include this.
 #pragma once
 
-#include "winapi_posix.h"
+#include "display_backend.h"
 #include "resources.h"
+#include "testing.h"
+#include "winapi_posix.h"
 
 #include <cstdint>
-
-// A 32-bit XRGB pixel buffer. Stride is in pixels.
-struct Surface {
-    uint32_t *px = nullptr;
-    int w = 0;
-    int h = 0;
-    int stride = 0;
-};
 
 enum class GdiKind : uint32_t { Bitmap = 0x42544D31, Brush = 0x42525348, Dead = 0xDEADDEAD };
 
@@ -74,14 +68,14 @@ void window_surface_push(HDC dc, bool force); // push what a window surface drew
 
 // user
 HWND window_from(HWND hwnd);
-void post_input(UINT msg, WPARAM wp, LPARAM lp); // queued for the saver window
-void invalidate_display_window();                // the display lost the window's pixels (exposure)
-void request_close();                            // termination request: the saver window gets WM_CLOSE
-int64_t next_timer_due_ms();                     // -1 when no timer runs
+HWND display_window();            // the top-level window the display backend shows, if any
+void invalidate_display_window(); // the display lost the window's pixels (exposure)
 void reset_user_state();
 
-// kernel
-int64_t monotonic_ms();
+// events and clock
+void display_window_created();        // a new saver window: it may be closed (once) again
+void wait_for_events(int timeout_ms); // the display's events and the termination signals
+void local_time(SYSTEMTIME *out);
 
 // dialogs
 HWND create_dialog_window(HWND owner);

@@ -3,7 +3,6 @@
 // A named mutex is an exclusive flock on a per-user lock file. The lock belongs to the open file, so it
 // dies with its process: a crashed copy never leaves a stale lock behind.
 
-#include "backend.h"
 #include "internal.h"
 
 #include <cerrno>
@@ -65,12 +64,6 @@ bool safe_name(const char *name) {
 
 } // namespace
 
-namespace posix {
-int64_t monotonic_ms() {
-    return backend::now_ms();
-}
-} // namespace posix
-
 DWORD WINAPI GetLastError(void) {
     return g_last_error;
 }
@@ -125,7 +118,7 @@ BOOL WINAPI CloseHandle(HANDLE handle) {
 }
 
 void WINAPI GetLocalTime(LPSYSTEMTIME out) {
-    if (out) backend::local_time(out);
+    if (out) posix::local_time(out);
 }
 
 int wsprintfA(LPSTR out, LPCSTR format, ...) {

@@ -5,7 +5,6 @@
 // full period from now, so a slow tick never leaves a backlog. With nothing to hand out, it blocks in
 // the display backend until an event arrives or the next timer is due.
 
-#include "backend.h"
 #include "internal.h"
 
 #include <algorithm>
@@ -70,6 +69,10 @@ HWND window_from(HWND hwnd) {
 
 void post_input(UINT msg, WPARAM wp, LPARAM lp) {
     if (g_display_window) g_queue.push_back(MSG{g_display_window, msg, wp, lp, 0, {0, 0}});
+}
+
+HWND display_window() {
+    return g_display_window;
 }
 
 void invalidate_display_window() {
@@ -156,7 +159,10 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR class_name, LPCSTR, DWORD style, int x
         hwnd->top_level_display = true;
     }
     g_windows.push_back(hwnd);
-    if (hwnd->top_level_display && !g_display_window) g_display_window = hwnd;
+    if (hwnd->top_level_display && !g_display_window) {
+        g_display_window = hwnd;
+        posix::display_window_created();
+    }
     if (SendMessageA(hwnd, WM_CREATE, 0, 0) == -1) {
         DestroyWindow(hwnd);
         return nullptr;
@@ -310,7 +316,7 @@ int WINAPI GetSystemMetrics(int index) {
 BOOL WINAPI GetMessageA(LPMSG msg, HWND, UINT, UINT) {
     if (!msg) return -1;
     for (;;) {
-        backend::wait_events(0);
+        posix::wait_for_events(0);
         if (!g_queue.empty()) {
             *msg = g_queue.front();
             g_queue.pop_front();
@@ -327,11 +333,11 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND, UINT, UINT) {
                 return TRUE;
             }
         }
-        int64_t now = backend::now_ms();
+        int64_t now = posix::now_ms();
         if (take_timer(msg, now)) return TRUE;
         int64_t due = posix::next_timer_due_ms();
         int timeout = due < 0 ? -1 : int(std::min<int64_t>(due - now, 1 << 30));
-        backend::wait_events(timeout);
+        posix::wait_for_events(timeout);
     }
 }
 
@@ -342,7 +348,7 @@ BOOL WINAPI TranslateMessage(const MSG *) {
 LRESULT WINAPI DispatchMessageA(const MSG *msg) {
     if (!msg) return 0;
     if (msg->message == WM_TIMER && msg->lParam) {
-        reinterpret_cast<TIMERPROC>(msg->lParam)(msg->hwnd, WM_TIMER, msg->wParam, DWORD(backend::now_ms()));
+        reinterpret_cast<TIMERPROC>(msg->lParam)(msg->hwnd, WM_TIMER, msg->wParam, DWORD(posix::now_ms()));
         return 0;
     }
     return SendMessageA(msg->hwnd, msg->message, msg->wParam, msg->lParam);
@@ -371,7 +377,7 @@ int WINAPI ShowCursor(BOOL show) {
 UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT period, TIMERPROC proc) {
     if (hwnd && !posix::window_from(hwnd)) return 0;
     if (period < 10) period = 10; // USER_TIMER_MINIMUM
-    int64_t due = backend::now_ms() + period;
+    int64_t due = posix::now_ms() + period;
     for (auto &t : g_timers) {
         if (t.hwnd == hwnd && t.id == id) {
             t.period = period;

@@ -2,7 +2,7 @@
 
 #include "headless.h"
 
-#include "../backend.h"
+#include "../testing.h"
 
 #include <deque>
 #include <vector>
@@ -38,14 +38,34 @@ int index_of(int id) {
     return g.dialog ? dialog::index_of(*g.dialog, id) : -1;
 }
 
+int64_t virtual_now() {
+    return g.clock;
+}
+
+void virtual_local_time(SYSTEMTIME *out) {
+    ++g.local_reads;
+    if (g.local_source) {
+        *out = g.local_source();
+        return;
+    }
+    *out = SYSTEMTIME{};
+    out->wYear = 2026;
+    out->wMonth = 12;
+    out->wDay = 8;
+    out->wSecond = WORD((g.clock / 1000) % 60);
+    out->wMilliseconds = WORD(g.clock % 1000);
+}
+
+// The layer reads the virtual clock from the start.
+[[maybe_unused]] const bool g_clock_installed = (posix::set_clock(virtual_now, virtual_local_time), true);
+
 } // namespace
 
 namespace headless {
 
 void reset(int w, int h) {
-    posix::reset_user_state();
-    posix::set_max_bitmap_pixels(int64_t(1) << 28);
-    posix::reset_gdi_clock();
+    posix::reset_layer();
+    posix::set_clock(virtual_now, virtual_local_time);
     g.window = nullptr;
     g = State{};
     g.screen_w = w;
@@ -131,14 +151,17 @@ void input(UINT msg, WPARAM wp, LPARAM lp) {
 void move_pointer(int x, int y) {
     g.cursor_x = x;
     g.cursor_y = y;
-    posix::post_input(WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+    posix::InputEvent ev{posix::InputEvent::Motion};
+    ev.x = ev.screen_x = x;
+    ev.y = ev.screen_y = y;
+    posix::input(ev);
 }
 void set_pointer(int x, int y) {
     g.cursor_x = x;
     g.cursor_y = y;
 }
 void expose() {
-    posix::invalidate_display_window();
+    posix::display_exposed();
 }
 void terminate() {
     posix::request_close();
@@ -236,25 +259,7 @@ bool cursor_pos(int *x, int *y) {
     return true;
 }
 
-int64_t now_ms() {
-    return g.clock;
-}
-
-void local_time(SYSTEMTIME *out) {
-    ++g.local_reads;
-    if (g.local_source) {
-        *out = g.local_source();
-        return;
-    }
-    *out = SYSTEMTIME{};
-    out->wYear = 2026;
-    out->wMonth = 12;
-    out->wDay = 8;
-    out->wSecond = WORD((g.clock / 1000) % 60);
-    out->wMilliseconds = WORD(g.clock % 1000);
-}
-
-void wait_events(int timeout_ms) {
+void wait_events(int timeout_ms, int) {
     if (timeout_ms == 0) return;
     if (!g.steps.empty()) {
         headless::Step step = std::move(g.steps.front());

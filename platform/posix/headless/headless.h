@@ -2,7 +2,8 @@
 // virtual clock, scripted input, and dialogs and message boxes held in memory.
 #pragma once
 
-#include "../backend.h"
+#include "../dialog_backend.h"
+#include "../display_backend.h"
 
 #include <functional>
 #include <string>
