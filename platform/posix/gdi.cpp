@@ -1,7 +1,9 @@
 // GDI on 32-bit XRGB surfaces: device contexts, compatible bitmaps and the block transfers.
 //
-// The single-pixel BitBlt is the program's hot path (millions of calls per picture), so a transfer
-// costs a magic check, a clip and a store: no allocation, no table lookup.
+// Handles are checked against the registries of live objects and device contexts, never by reading
+// through a pointer that may already be freed. The single-pixel BitBlt is the program's hot path
+// (millions of calls per picture): it remembers the last pair of device contexts it found live, so a
+// transfer costs two compares, a clip and a store: no allocation, no lookup.
 
 #include "internal.h"
 
@@ -16,6 +18,7 @@ namespace {
 
 std::unordered_set<const void *> g_live_objects; // bitmaps and brushes made and not yet deleted
 std::unordered_set<const void *> g_live_dcs;
+HDC g_checked_dst = nullptr, g_checked_src = nullptr; // found live by BitBlt; forgotten when freed
 
 HBRUSH__ g_black_brush{{GdiKind::Brush}, 0x000000, true};
 HBRUSH__ g_white_brush{{GdiKind::Brush}, 0xFFFFFF, true};
@@ -33,7 +36,6 @@ int64_t g_max_bitmap_pixels = int64_t(1) << 28;
 HDC new_dc(DcKind kind) {
     HDC dc = new (std::nothrow) HDC__{};
     if (!dc) return nullptr;
-    dc->magic = kDcMagic;
     dc->kind = kind;
     dc->dirty_x0 = dc->dirty_y0 = 0;
     dc->dirty_x1 = dc->dirty_y1 = 0;
@@ -43,7 +45,7 @@ HDC new_dc(DcKind kind) {
 
 void free_dc(HDC dc) {
     g_live_dcs.erase(dc);
-    dc->magic = 0;
+    if (dc == g_checked_dst || dc == g_checked_src) g_checked_dst = g_checked_src = nullptr;
     delete dc;
 }
 
@@ -336,12 +338,16 @@ namespace {
 
 // Every transfer but the single-pixel copy: kept out of BitBlt so that the hot case stays small.
 [[gnu::noinline]] BOOL transfer(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
-    if (!dst || dst->magic != kDcMagic || dst->kind == DcKind::Screen) return FALSE;
+    if (!live_dc(dst) || dst->kind == DcKind::Screen) return FALSE;
     Surface *ds = dst->surf;
     const Rop *r = rop_of(rop);
     if (!r) return FALSE;
     const bool uses_source = rop_uses_source(*r);
-    if (uses_source && (!src || src->magic != kDcMagic)) return FALSE;
+    if (uses_source && !live_dc(src)) return FALSE;
+    if (uses_source && src->kind != DcKind::Screen) {
+        g_checked_dst = dst; // both live pixel surfaces: the hot path may take them as they are
+        g_checked_src = src;
+    }
     if (w <= 0 || h <= 0) return TRUE;
 
     // Clip to the destination, then to the source, in 64 bits: far-off coordinates must not overflow.
@@ -407,11 +413,9 @@ namespace {
 
 BOOL WINAPI BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
     ++g_transfers;
-    // The hot case: one pixel copied between two pixel surfaces.
-    if ((w ^ 1) | (h ^ 1) | (rop ^ SRCCOPY) || !dst || !src) [[unlikely]]
-        return transfer(dst, x, y, w, h, src, sx, sy, rop);
-    if (dst->magic != kDcMagic || src->magic != kDcMagic || dst->kind == DcKind::Screen ||
-        src->kind == DcKind::Screen) [[unlikely]]
+    // The hot case: one pixel copied between the two pixel surfaces last found live.
+    if ((w ^ 1) | (h ^ 1) | (rop ^ SRCCOPY) || dst != g_checked_dst || src != g_checked_src || !dst)
+        [[unlikely]]
         return transfer(dst, x, y, w, h, src, sx, sy, rop);
     Surface *ds = dst->surf;
     const Surface *ss = src->surf;
@@ -432,7 +436,7 @@ BOOL WINAPI StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int
 }
 
 int WINAPI FillRect(HDC dc, const RECT *rect, HBRUSH brush) {
-    if (!dc || dc->magic != kDcMagic || dc->kind == DcKind::Screen || !rect) return 0;
+    if (!live_dc(dc) || dc->kind == DcKind::Screen || !rect) return 0;
     uint32_t color;
     auto value = reinterpret_cast<uintptr_t>(brush);
     if (value > 0 && value <= 31) {

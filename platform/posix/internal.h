@@ -29,7 +29,6 @@ struct HBRUSH__ : GdiObject {
 enum class DcKind { Screen, Window, Memory };
 
 struct HDC__ {
-    uint32_t magic;
     DcKind kind;
     Surface *surf;  // what transfers read and write; for the screen, null (read through the backend)
     HBITMAP bitmap; // memory surfaces: the selected bitmap
@@ -39,10 +38,7 @@ struct HDC__ {
     uint32_t ops_since_check; // transfers since the clock was last looked at during a long render
 };
 
-constexpr uint32_t kDcMagic = 0x48444321;
-
 struct HWND__ {
-    uint32_t magic;
     WNDPROC proc;
     DWORD style;
     RECT rect;
@@ -55,8 +51,6 @@ struct HWND__ {
     Surface surf;           // the window's client pixels (top-level saver window only)
     int dc_count;           // window surfaces handed out and not released
 };
-
-constexpr uint32_t kWndMagic = 0x57494E44;
 
 namespace posix {
 

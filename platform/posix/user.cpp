@@ -100,7 +100,6 @@ int cursor_count() {
 void reset_user_state() {
     for (HWND w : g_windows) {
         if (w->top_level_display && !w->destroyed) backend::destroy_window(w, &w->surf);
-        w->magic = 0;
         delete w;
     }
     g_windows.clear();
@@ -116,7 +115,6 @@ void reset_user_state() {
 
 HWND create_dialog_window(HWND owner) {
     HWND w = new HWND__{};
-    w->magic = kWndMagic;
     w->is_dialog = true;
     (void)owner;
     g_windows.push_back(w);
@@ -127,7 +125,6 @@ void destroy_dialog_window(HWND w) {
     auto it = std::find(g_windows.begin(), g_windows.end(), w);
     if (it == g_windows.end()) return;
     g_windows.erase(it);
-    w->magic = 0;
     delete w;
 }
 
@@ -147,7 +144,6 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR class_name, LPCSTR, DWORD style, int x
     const WindowClass *wc = find_class(class_name);
     if (!wc) return nullptr;
     HWND hwnd = new HWND__{};
-    hwnd->magic = kWndMagic;
     hwnd->proc = wc->wc.lpfnWndProc;
     hwnd->style = style;
     hwnd->rect = RECT{x, y, x + std::max(w, 0), y + std::max(h, 0)};
