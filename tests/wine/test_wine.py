@@ -8,6 +8,7 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "x11"))
 import xharness  # noqa: E402
+from fault_pictures import expected  # noqa: E402
 
 SCR = os.environ.get("SCRWARPVUE_SCR", "")
 BOOT_DEADLINE = 180.0
@@ -54,24 +55,19 @@ class WineSaverTest(xharness.SaverTestCase):
                               stderr=subprocess.DEVNULL).returncode == 0
 
     def test_saver_shows_the_wiring_fault_and_writes_its_profile(self):
-        w, h, p = self.w, self.h, self.pattern
-        turned = [p[(h - 1 - y) * w + (w - 1 - x)] for y in range(h) for x in range(w)]
+        turned = expected(1, self.w, self.h, self.pattern)
         proc = self.start_scr("/s")
         self.x.wait_for_screen(turned, "the picture turned by half a turn", timeout=xharness.DEADLINE * 2)
         xharness.wait_for(lambda: proc.poll() is not None or (self.try_xdotool("key", "a") and False),
                           "the saver dismissed by a key", interval=0.5)
         self.assertEqual(self.wait_exit(proc), 0)
         self.assertEqual(self.read_ini(), "[SCRWARPVUE_SECTION]\nEternalFire=0\n")
-        self.x.wait_for_screen(p, "the desktop back as it was")
+        self.x.wait_for_screen(self.pattern, "the desktop back as it was")
 
     def test_power_shortage_from_the_windows_directory(self):
         with open(self.ini, "w") as f:
             f.write("[SCRWARPVUE_SECTION]\r\nDispType=3\r\nDispRobo=0\r\n")
-        w, h, p = self.w, self.h, self.pattern
-        want = [0] * (w * h)
-        for j in range((h + 1) // 2):
-            for i in range((w + 1) // 2):
-                want[(h // 4 + j) * w + (w // 4 + i)] = p[(2 * j) * w + 2 * i]
+        want = expected(3, self.w, self.h, self.pattern)
         proc = self.start_scr("/s")
         self.x.wait_for_screen(want, "the picture at half size", timeout=xharness.DEADLINE * 2)
         self.x.xdotool("mousedown", "3")
