@@ -14,8 +14,10 @@ if(NOT status EQUAL 0)
     message(FATAL_ERROR "artgen failed (${status}): ${errors}")
 endif()
 
-file(GLOB generated RELATIVE "${OUT}" "${OUT}/bitmaps/*.bmp" "${OUT}/*.ico" "${OUT}/artwork.h")
-file(GLOB committed RELATIVE "${SRC}" "${SRC}/bitmaps/*.bmp" "${SRC}/*.ico" "${SRC}/artwork.h")
+file(GLOB generated RELATIVE "${OUT}" "${OUT}/bitmaps/*.bmp" "${OUT}/*.ico" "${OUT}/icons/*.png"
+     "${OUT}/artwork.h")
+file(GLOB committed RELATIVE "${SRC}" "${SRC}/bitmaps/*.bmp" "${SRC}/*.ico" "${SRC}/icons/*.png"
+     "${SRC}/artwork.h")
 list(SORT generated)
 list(SORT committed)
 list(LENGTH generated generated_count)

@@ -132,6 +132,11 @@ bool handle_event(XEvent &ev) {
             return true;
         }
         return false;
+    case DestroyNotify:
+        // Destroyed with its parent (xscreensaver's window went away): the saver ends as on SIGTERM.
+        if (!g.win || ev.xdestroywindow.window != g.win) return false;
+        g.win_gone = true;
+        return posix::display_lost();
     case MappingNotify:
         if (ev.xmapping.request != MappingPointer) XRefreshKeyboardMapping(&ev.xmapping);
         return false;
