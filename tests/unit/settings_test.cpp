@@ -211,6 +211,15 @@ TEST_F(SettingsTest, KeyboardWalksTheTabStopsAndTheFaultButtons) {
               }),
               0);
     EXPECT_EQ(ProfileText(), "[SCRWARPVUE_SECTION]\nDispType=6\nDispRobo=0\n");
+    // Enter on the focused cancel button cancels: nothing is written.
+    std::filesystem::remove(Profile());
+    EXPECT_EQ(RunDialog([](HWND) {
+                  headless::dialog_key(dialog::Key::Tab);
+                  headless::dialog_enter();
+              }),
+              0);
+    EXPECT_FALSE(headless::dialog_left_open());
+    EXPECT_FALSE(std::filesystem::exists(Profile()));
 }
 
 TEST_F(SettingsTest, DialogChoiceThenSaverRun) {
