@@ -80,7 +80,9 @@ class WineTestCase(xharness.SaverTestCase):
         if not SCR or not os.path.exists(SCR):
             self.fail("SCRWARPVUE_SCR must name the Windows build (cmake --preset windows first)")
         super().setUp()
-        self.x.env.update(WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=", LANG="en_US.UTF-8", TZ="UTC")
+        # A user name outside the code page puts the profile on a path only the wide calls can reach.
+        self.x.env.update(WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=", LANG="en_US.UTF-8", TZ="UTC",
+                          USER="ユーザー")
         prefix = boot_prefix(self.x.env)
         self.x.env["WINEPREFIX"] = prefix["path"]
         self.folder = os.path.join(prefix["appdata"], "SCRWARPVUE")
@@ -197,6 +199,10 @@ class ProfileAndDialog(WineTestCase):
         self.x.wait_for_screen(self.pattern, "the desktop back")
 
     def test_profile_per_user_with_the_old_file_carried_over_once(self):
+        self.assertIn("ユーザー", self.ini)
+        # A preview request starts nothing, and reads and writes nothing.
+        self.assertEqual(self.wait_exit(self.start_scr("/p", "1234")), 0)
+        self.assertFalse(os.path.exists(self.folder))
         # A first run makes the folder and the file, and leaves the Windows directory alone.
         self.run_saver_until(1, "the wiring fault with no profile")
         self.assertEqual(self.read_ini(), "[SCRWARPVUE_SECTION]\nEternalFire=0\n")
