@@ -2,6 +2,9 @@
 // Only #define lines: the resource compiler reads this file too.
 #pragma once
 
+// The saver's name, which the Screen Saver settings list shows (string 1, as Windows expects).
+#define IDS_DESCRIPTION 1
+
 // The program file's icon group (a numeric id, so a lookup by name finds none).
 #define IDI_PROGRAM 100
 
