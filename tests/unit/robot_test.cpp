@@ -332,14 +332,12 @@ TEST_F(RobotTest, FallingStepTurnsWalksAndSinks) {
                       (std::vector<int>{0, 3, 11, 30}))
                 << row << ", " << column;
         }
-    });
-    // On a stage with no width the respawn lands on its left edge.
-    WithWindow(0, 768, [] {
-        g_cursor = ScriptCursor{};
-        g_actor.x = 99;
+        // On a stage with no width the respawn lands on its left edge.
+        g_app.stage.right = g_app.stage.left;
+        Place(0, 0, L, 500, 192);
         Step();
         EXPECT_EQ((std::vector<int>{g_actor.current_pose, g_actor.x, g_actor.y}),
-                  (std::vector<int>{11, 0, 30}));
+                  (std::vector<int>{11, 256, 30}));
     });
 }
 
