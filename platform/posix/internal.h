@@ -6,6 +6,7 @@
 #include "resources.h"
 
 #include <cstdint>
+#include <string>
 
 // A 32-bit XRGB pixel buffer. Stride is in pixels.
 struct Surface {
@@ -82,6 +83,8 @@ void reset_user_state();
 
 // kernel
 int64_t monotonic_ms();
+// Tests only: the runtime and home directories the lock's place is taken from (empty: the system's).
+void set_lock_places(const std::string &runtime_directory, const std::string &home_directory);
 
 // dialogs
 HWND create_dialog_window(HWND owner);

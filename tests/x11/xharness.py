@@ -1,7 +1,6 @@
 """Shared harness for the tests that drive the real program on a private X server.
 
-Every test gets its own Xvfb (display chosen by -displayfd), its own configuration and runtime
-directories, a desktop picture on the root window, screenshots read with xwd, and input sent with
+Every test gets its own Xvfb (display chosen by -displayfd), its own configuration directory, a desktop picture on the root window, screenshots read with xwd, and input sent with
 xdotool. Nothing waits for a fixed time: every wait polls for the expected screen or process state
 with a generous deadline.
 
@@ -103,7 +102,8 @@ def describe_difference(w, h, got, want, limit=5):
 
 
 class XServer:
-    """A private Xvfb with its own configuration and runtime directories."""
+    """A private Xvfb with its own configuration directory. (The program's lock is the user's one lock
+    whatever the environment says, so the suites take turns: CTest runs them under one resource lock.)"""
 
     def __init__(self, width=320, height=240, depth=24, extra_args=()):
         self.width, self.height = width, height
