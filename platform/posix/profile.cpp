@@ -128,28 +128,56 @@ struct Line {
     size_t begin = 0, end = 0, next = 0;
 };
 
-// Walks the lines of a text in place. A UTF-8 byte order mark at the very start belongs to no line.
-class Lines {
+// The text of a profile and where its lines are. A profile may be megabytes of blank lines, so the
+// search never looks at lines one by one: it jumps between the only characters that matter, '[' for
+// section headers and '=' for keys, and takes the line around each. A UTF-8 byte order mark at the very
+// start belongs to no line.
+class Text {
   public:
-    explicit Lines(const std::string &text)
-        : text_(text), pos_(text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0) {}
-    bool next(Line *line) {
-        if (pos_ >= text_.size()) return false;
-        const char *start = text_.data() + pos_;
-        const void *nl = std::memchr(start, '\n', text_.size() - pos_);
+    explicit Text(const std::string &text)
+        : text_(text), origin_(text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0) {}
+    size_t origin() const { return origin_; }
+    size_t size() const { return text_.size(); }
+    // The line holding position p, which lies at or after `from`, a line start.
+    Line line_at(size_t from, size_t p) const {
+        size_t begin = from;
+        if (p > from)
+            if (const void *nl = memrchr(text_.data() + from, '\n', p - from))
+                begin = size_t(static_cast<const char *>(nl) - text_.data()) + 1;
+        const void *nl = std::memchr(text_.data() + p, '\n', text_.size() - p);
         size_t end = nl ? size_t(static_cast<const char *>(nl) - text_.data()) : text_.size();
         size_t next = nl ? end + 1 : end;
-        *line = Line{pos_, end > pos_ && text_[end - 1] == '\r' ? end - 1 : end, next};
-        pos_ = next;
-        return true;
+        return Line{begin, end > begin && text_[end - 1] == '\r' ? end - 1 : end, next};
+    }
+    // The first line in [from, to) (from a line start) whose character c is preceded by `prefix_ok`
+    // characters only; Line{} with next 0 when there is none.
+    template <typename Ok> Line find_line(size_t from, size_t to, char c, Ok prefix_ok) const {
+        while (from < to) {
+            const void *hit = std::memchr(text_.data() + from, c, to - from);
+            if (!hit) break;
+            size_t p = size_t(static_cast<const char *>(hit) - text_.data());
+            Line l = line_at(from, p);
+            if (prefix_ok(std::string_view(text_.data() + l.begin, p - l.begin))) return l;
+            from = l.next;
+        }
+        return Line{};
     }
     std::string_view view(const Line &l) const {
         return std::string_view(text_.data() + l.begin, l.end - l.begin);
     }
+    // The last line in [from, to) with anything but blanks on it, if any.
+    bool last_content(size_t from, size_t to, Line *line) const {
+        size_t p = to;
+        while (p > from && (is_blank(text_[p - 1]) || text_[p - 1] == '\r' || text_[p - 1] == '\n'))
+            --p;
+        if (p == from) return false;
+        *line = line_at(from, p - 1);
+        return true;
+    }
 
   private:
     const std::string &text_;
-    size_t pos_;
+    size_t origin_;
 };
 
 // The name of a section header line, if the line is one.
@@ -182,37 +210,43 @@ struct Found {
     size_t value_at = 0;
 };
 
-// One pass over the text: the first section of that name, and the first line of the key in it.
+bool all_blank(std::string_view s) {
+    return trim(s).empty();
+}
+
+// The first section of that name, and the first line of the key in it.
 Found find(const std::string &text, std::string_view section, std::string_view key) {
     Found f;
-    f.section_end = text.size();
-    bool inside = false;
-    Lines lines(text);
-    Line l;
-    while (lines.next(&l)) {
-        std::string_view line = lines.view(l);
+    Text t(text);
+    f.section_end = t.size();
+    for (size_t from = t.origin(); from < t.size();) {
+        Line header = t.find_line(from, t.size(), '[', all_blank);
+        if (header.next == 0) return f;
         std::string_view name;
-        if (section_name(line, &name)) {
-            if (inside) {
-                f.section_end = l.begin;
-                break; // the first matching section alone counts
-            }
-            inside = same_name(name, section);
-            if (inside) {
-                f.section = true;
-                f.section_line = f.last_content_line = l;
-            }
-            continue;
-        }
-        if (!inside) continue;
-        if (!trim(line).empty()) f.last_content_line = l;
+        section_name(t.view(header), &name);
+        from = header.next;
+        if (!same_name(name, section)) continue;
+        f.section = true;
+        f.section_line = header;
+        Line following = t.find_line(from, t.size(), '[', all_blank);
+        if (following.next != 0) f.section_end = following.begin;
+        break;
+    }
+    if (!f.section) return f;
+    const size_t body = f.section_line.next;
+    if (!t.last_content(body, f.section_end, &f.last_content_line)) f.last_content_line = f.section_line;
+    for (size_t from = body; !key.empty() && from < f.section_end;) {
+        Line l = t.find_line(from, f.section_end, '=', [](std::string_view) { return true; });
+        if (l.next == 0) break;
         std::string_view k;
         size_t at;
-        if (!f.key && !key.empty() && key_of(line, &k, &at) && same_name(k, key)) {
+        if (key_of(t.view(l), &k, &at) && same_name(k, key)) {
             f.key = true;
             f.key_line = l;
             f.value_at = at;
+            break;
         }
+        from = l.next;
     }
     return f;
 }
