@@ -12,7 +12,9 @@ void screen_size(int *w, int *h);
 void read_screen(int x, int y, int w, int h, uint32_t *dst, int dst_stride);
 
 // Creates the display window for a top-level popup and allocates its client pixels (zeroed) into *surf.
-bool create_window(HWND hwnd, int x, int y, int w, int h, Surface *surf);
+// With a parent (a window of the display, e.g. an X window id), the window lives inside it instead: at
+// its origin, of its size (which *surf then has), not grabbing input nor hiding the pointer.
+bool create_window(HWND hwnd, int x, int y, int w, int h, Surface *surf, unsigned long parent = 0);
 void show_window(HWND hwnd, bool show);
 void destroy_window(HWND hwnd, Surface *surf);
 // Pushes the rectangle of the window's pixels to the display.
