@@ -57,8 +57,9 @@ def write_ppm(path, w, h, pixels):
 
 
 def parse_xwd(data):
-    """(width, height, pixels) of an XWD dump of a TrueColor screen. Pixels of a 32-bit screen are
-    0x00RRGGBB; those of a 16-bit screen are the server's own pixel values."""
+    """(width, height, pixels) of an XWD dump. Pixels of a 32-bit screen are 0x00RRGGBB; those of a
+    16-bit screen are the server's own pixel values; those of an 8-bit colormapped screen are the
+    colours of their cells, as 0x00RRGGBB."""
 
     def card32(i):
         return int.from_bytes(data[4 * i:4 * i + 4], "big")
@@ -71,8 +72,18 @@ def parse_xwd(data):
     masks = card32(14), card32(15), card32(16)
     ncolors = card32(19)
     offset = header_size + 12 * ncolors
+    if bits_per_pixel == 8:
+        cells = {}
+        for i in range(ncolors):
+            entry = data[header_size + 12 * i:header_size + 12 * (i + 1)]
+            pixel = int.from_bytes(entry[0:4], "big")
+            red, green, blue = (int.from_bytes(entry[k:k + 2], "big") >> 8 for k in (4, 6, 8))
+            cells[pixel] = red << 16 | green << 8 | blue
+        rows = data[offset:offset + bytes_per_line * height]
+        return width, height, [cells.get(rows[y * bytes_per_line + x], 0) for y in range(height)
+                               for x in range(width)]
     if bits_per_pixel not in (16, 32):
-        raise ValueError("expected 16 or 32 bits per pixel, got %d" % bits_per_pixel)
+        raise ValueError("expected 8, 16 or 32 bits per pixel, got %d" % bits_per_pixel)
     if bits_per_pixel == 32 and masks != (0xFF0000, 0xFF00, 0xFF):
         raise ValueError("unexpected visual masks %r" % (masks,))
     raw = array.array("I" if bits_per_pixel == 32 else "H")
