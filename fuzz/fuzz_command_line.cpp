@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,6 +57,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     mkdir((dir + "/run").c_str(), 0700);
     setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
     posix::set_lock_places(dir + "/run", dir + "/home");
+    std::atexit([] { std::filesystem::remove_all(dir); });
     return 0;
 }
 
