@@ -6,6 +6,11 @@
 
 namespace backend {
 
+// Before anything else: the saver lives inside this window of another client (xscreensaver's), 0 being
+// the root window. The screen is then that window: its size, its place on the root window, and as its
+// picture the desktop that client saved for it (or the root window's pixels there).
+void use_host_window(unsigned long window);
+
 // The primary monitor's size, opening the display on first use. 0 x 0 when there is no display.
 void screen_size(int *w, int *h);
 // Copies the screen rectangle (x, y, w, h), which lies inside the screen, into dst.

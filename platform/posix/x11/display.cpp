@@ -161,6 +161,23 @@ void find_primary_monitor() {
     XRRFreeScreenResources(res);
 }
 
+// The host window's place on the root window and its size stand for the monitor's. A window that is not
+// there leaves a screen of 0 x 0, on which nothing starts.
+void find_host_window() {
+    g.mon_x = g.mon_y = g.mon_w = g.mon_h = 0;
+    const Window w = g.host_id ? Window(g.host_id) : g.root;
+    XWindowAttributes attrs{};
+    if (!XGetWindowAttributes(g.dpy, w, &attrs) || !alive() || attrs.width <= 0 || attrs.height <= 0) return;
+    int x = 0, y = 0;
+    Window child;
+    if (w != g.root && (!XTranslateCoordinates(g.dpy, w, g.root, 0, 0, &x, &y, &child) || !alive())) return;
+    g.host = w;
+    g.mon_x = x;
+    g.mon_y = y;
+    g.mon_w = attrs.width;
+    g.mon_h = attrs.height;
+}
+
 bool host_little_endian() {
     const uint16_t one = 1;
     uint8_t first;
@@ -190,12 +207,23 @@ bool open_display() {
     g.standard_rgb = g.visual->c_class == TrueColor && g.visual->red_mask == 0xFF0000 &&
                      g.visual->green_mask == 0xFF00 && g.visual->blue_mask == 0xFF;
     load_palette();
-    find_primary_monitor();
+    if (g.hosted)
+        find_host_window();
+    else
+        find_primary_monitor();
     if (XShmQueryExtension(g.dpy)) {
         g.shm_offered = true;
         g.shm_completion = XShmGetEventBase(g.dpy) + ShmCompletion;
     }
     return alive();
+}
+
+int root_width() {
+    return DisplayWidth(g.dpy, g.screen);
+}
+
+int root_height() {
+    return DisplayHeight(g.dpy, g.screen);
 }
 
 bool image_is_native_rgb32(const XImage *img) {
@@ -222,6 +250,11 @@ unsigned long from_rgb(uint32_t px) {
 } // namespace x11
 
 namespace backend {
+
+void use_host_window(unsigned long window) {
+    x11::g.hosted = true;
+    x11::g.host_id = window;
+}
 
 void screen_size(int *w, int *h) {
     using x11::g;

@@ -195,6 +195,11 @@ bool handle_event(XEvent &ev) {
             return true;
         }
         return false;
+    case DestroyNotify:
+        // Destroyed with its parent (xscreensaver's window went away): the saver ends as on SIGTERM.
+        if (!g.win || ev.xdestroywindow.window != g.win) return false;
+        g.win_gone = true;
+        return close_once();
     case MappingNotify:
         if (ev.xmapping.request != MappingPointer) XRefreshKeyboardMapping(&ev.xmapping);
         return false;

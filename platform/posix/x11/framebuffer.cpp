@@ -130,7 +130,7 @@ void release_pixels() {
 
 // Sends the rectangle of the window's pixels to the server.
 void push(int x, int y, int w, int h) {
-    if (!alive() || !g.win || !g.image) return;
+    if (!alive() || !g.win || !g.image || g.win_gone) return;
     if (x < 0) w += x, x = 0;
     if (y < 0) h += y, y = 0;
     if (x + w > g.surf.w) w = g.surf.w - x;

@@ -79,6 +79,10 @@ using x11::g;
 
 bool create_window(HWND hwnd, int x, int y, int w, int h, Surface *surf, unsigned long parent) {
     if (!x11::open_display() || g.win) return false;
+    if (!parent && g.hosted) {
+        if (!g.host) return false; // the window asked for is not there
+        parent = g.host;
+    }
     Window under = g.root;
     if (parent) {
         XWindowAttributes pa{};
@@ -93,12 +97,14 @@ bool create_window(HWND hwnd, int x, int y, int w, int h, Surface *surf, unsigne
     }
     if (w <= 0 || h <= 0) return false;
     XSetWindowAttributes attrs{};
-    attrs.override_redirect = parent ? False : True;
-    attrs.background_pixmap = None; // no clearing by the server: the pixels come from the client
+    attrs.override_redirect = under == g.root; // no window manager's frame, on the root window only
+    attrs.background_pixmap = None;            // no clearing by the server: the pixels come from the client
     attrs.border_pixel = 0;
     attrs.colormap = DefaultColormap(g.dpy, g.screen);
+    // Inside a parent, input is its owner's: only exposures and the window's own end are heard.
     attrs.event_mask =
-        ExposureMask | KeyPressMask | ButtonPressMask | PointerMotionMask | StructureNotifyMask;
+        parent ? ExposureMask | StructureNotifyMask
+               : ExposureMask | KeyPressMask | ButtonPressMask | PointerMotionMask | StructureNotifyMask;
     // The default visual even inside a parent of another one: the pixels are made for it.
     g.win =
         XCreateWindow(g.dpy, under, x, y, unsigned(w), unsigned(h), 0, g.depth, InputOutput, g.visual,
@@ -157,13 +163,14 @@ void destroy_window(HWND hwnd, Surface *) {
     if (hwnd != g.hwnd || !g.win) return;
     if (alive()) {
         x11::ungrab_input();
-        XDestroyWindow(g.dpy, g.win);
+        if (!g.win_gone) XDestroyWindow(g.dpy, g.win);
         XFreeGC(g.dpy, g.gc);
     }
     x11::release_pixels();
     if (alive()) XSync(g.dpy, False);
     g.grabbed = false;
     g.embedded = false;
+    g.win_gone = false;
     g.gc = nullptr;
     g.win = 0;
     g.hwnd = nullptr;

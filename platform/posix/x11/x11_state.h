@@ -27,8 +27,12 @@ struct State {
     Visual *visual = nullptr;
     int depth = 0;
     Channel red, green, blue;
-    bool standard_rgb = false; // TrueColor with masks 0xFF0000, 0xFF00, 0xFF
-    int mon_x = 0, mon_y = 0, mon_w = 0, mon_h = 0;
+    bool standard_rgb = false;                      // TrueColor with masks 0xFF0000, 0xFF00, 0xFF
+    int mon_x = 0, mon_y = 0, mon_w = 0, mon_h = 0; // the screen the saver covers, on the root window
+    // Another client's window to live in (use_host_window): the screen is then that window.
+    bool hosted = false;
+    unsigned long host_id = 0; // the window asked for; 0 is the root window
+    Window host = 0;           // that window once found on the server
     bool shm_offered = false;
     int shm_completion = -1; // event type of ShmCompletion
 
@@ -36,6 +40,7 @@ struct State {
     HWND hwnd = nullptr;
     Window win = 0;
     bool embedded = false; // a child of another client's window: no grabs, the cursor left alone
+    bool win_gone = false; // destroyed under us (its parent went away): nothing more is sent to it
     GC gc = nullptr;
     Surface surf;
     XImage *image = nullptr; // over the surface pixels (direct) or a converted copy (shadow)
@@ -60,6 +65,8 @@ inline bool alive() {
 
 // display.cpp
 bool open_display();
+int root_width();
+int root_height();
 // Whether an image of the server's format holds 32-bit 0x00RRGGBB pixels in the host's byte order.
 bool image_is_native_rgb32(const XImage *img);
 // ... and rows of whole pixels, so that the surface's pixels can be the image's data as they are.
