@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     static std::string dir = templ;
     mkdir((dir + "/run").c_str(), 0700);
     setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-    posix::set_lock_places(dir + "/run", dir + "/home");
+    posix::set_lock_places(dir + "/run", dir + "/home", dir);
     std::atexit([] { std::filesystem::remove_all(dir); });
     return 0;
 }

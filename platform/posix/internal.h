@@ -83,8 +83,10 @@ void reset_user_state();
 
 // kernel
 int64_t monotonic_ms();
-// Tests only: the runtime and home directories the lock's place is taken from (empty: the system's).
-void set_lock_places(const std::string &runtime_directory, const std::string &home_directory);
+// Tests only: the runtime, home and temporary directories the lock's place is taken from (empty: the
+// system's).
+void set_lock_places(const std::string &runtime_directory, const std::string &home_directory,
+                     const std::string &temporary_directory);
 
 // dialogs
 HWND create_dialog_window(HWND owner);

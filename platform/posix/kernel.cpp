@@ -44,8 +44,10 @@ MutexHandle *live_mutex(HANDLE handle) {
 
 // Where the lock may live, fixed for this user: the runtime directory the system keeps for the user
 // (/run/user/UID), else a private directory in the home directory the password database names. The
-// environment is not consulted, so every copy of this user meets the same lock however it was started.
-std::string g_runtime_directory, g_home_directory; // set for tests only
+// environment is not consulted, so every copy of this user meets the same lock however it was started,
+// and no other user can create anything in either place. A user with neither (a system account without
+// a home, say) falls back to a private directory under /tmp.
+std::string g_runtime_directory, g_home_directory, g_temporary_directory; // set for tests only
 
 // A directory of this user's that no one else can add names to.
 bool ours(const std::string &dir) {
@@ -63,11 +65,16 @@ std::string lock_directory() {
         struct passwd *pw = getpwuid(uid);
         if (pw && pw->pw_dir) home = pw->pw_dir;
     }
-    if (home.empty() || home[0] != '/') return {};
-    std::string cache = home + "/.cache", dir = cache + "/scrwarpvue";
-    mkdir(cache.c_str(), 0700);
+    if (!home.empty() && home[0] == '/' && ours(home)) {
+        std::string cache = home + "/.cache", dir = cache + "/scrwarpvue";
+        mkdir(cache.c_str(), 0700);
+        mkdir(dir.c_str(), 0700);
+        return ours(dir) ? dir : std::string{}; // open to others: refuse to share it
+    }
+    std::string dir = (g_temporary_directory.empty() ? "/tmp" : g_temporary_directory) + "/scrwarpvue-" +
+                      std::to_string(uid);
     mkdir(dir.c_str(), 0700);
-    return ours(dir) ? dir : std::string{}; // someone else's, or open to others: refuse to share it
+    return ours(dir) ? dir : std::string{};
 }
 
 // Set by the host for a copy that runs inside a given window: one copy per window, not per user.
@@ -83,9 +90,11 @@ bool safe_name(const char *name) {
 } // namespace
 
 namespace posix {
-void set_lock_places(const std::string &runtime_directory, const std::string &home_directory) {
+void set_lock_places(const std::string &runtime_directory, const std::string &home_directory,
+                     const std::string &temporary_directory) {
     g_runtime_directory = runtime_directory;
     g_home_directory = home_directory;
+    g_temporary_directory = temporary_directory;
 }
 
 int64_t monotonic_ms() {

@@ -104,7 +104,7 @@ TEST_F(PlatformKernel, ALockFileThatIsASymlinkIsNotFollowed) {
 // temporary directories, every copy meets the same lock, and nothing another user made blocks it.
 TEST_F(PlatformKernel, TheLocksPlaceDependsOnTheUserAlone) {
     const bool root = geteuid() == 0;
-    const fs::path run = dir_ / "run", mine = dir_ / "mine", tmp = dir_ / "tmp";
+    const fs::path run = dir_ / "run", mine = dir_ / "mine", tmp = dir_ / "envtmp";
     const fs::path fallback = dir_ / "home" / ".cache" / "scrwarpvue";
     fs::create_directories(dir_ / "home");
     fs::create_directories(mine);
@@ -154,6 +154,16 @@ TEST_F(PlatformKernel, TheLocksPlaceDependsOnTheUserAlone) {
     // A fallback directory others can add names to is not used.
     fs::permissions(fallback, fs::perms::owner_all | fs::perms::group_all);
     EXPECT_EQ(CreateMutexA(nullptr, TRUE, kAppName), nullptr);
+
+    // Without a home directory: a private directory under the system's temporary directory (for tests,
+    // dir_/tmp), whatever TMPDIR says.
+    fs::remove_all(dir_ / "home");
+    fs::create_directories(dir_ / "tmp");
+    HANDLE h = CreateMutexA(nullptr, TRUE, kAppName);
+    ASSERT_NE(h, nullptr);
+    EXPECT_TRUE(fs::exists(dir_ / "tmp" / ("scrwarpvue-" + std::to_string(getuid())) / "SCRWARPVUE.lock"));
+    ReleaseMutex(h);
+    CloseHandle(h);
 }
 
 } // namespace
