@@ -96,7 +96,6 @@ void set_lock_places(const std::string &runtime_directory, const std::string &ho
     g_temporary_directory = temporary_directory;
 }
 
-
 void set_guard_scope(const std::string &scope) {
     g_guard_scope.clear();
     for (char c : scope) {
