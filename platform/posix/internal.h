@@ -37,7 +37,9 @@ enum class DcKind { Screen, Window, Memory };
 struct HDC__ {
     uint32_t magic;
     DcKind kind;
-    Surface *surf;  // what transfers read and write; for the screen, null (read through the backend)
+    uint32_t
+        pixel_tag; // kPixelTag while live and backed by pixels (window or memory): the one-pixel copy's check
+    Surface *surf; // what transfers read and write; for the screen, null (read through the backend)
     HBITMAP bitmap; // memory surfaces: the selected bitmap
     HWND hwnd;      // window surfaces: the window
     // Dirty area of a window surface since the last push, as [x0,x1) x [y0,y1).
@@ -46,6 +48,7 @@ struct HDC__ {
 };
 
 constexpr uint32_t kDcMagic = 0x48444321;
+constexpr uint32_t kPixelTag = 0x50495821;
 
 struct HWND__ {
     uint32_t magic;
