@@ -6,13 +6,20 @@
 
 namespace backend {
 
+// Before anything else: the saver lives inside this window of another client (xscreensaver's), 0 being
+// the root window. The screen is then that window: its size, its place on the root window, and as its
+// picture the desktop that client saved for it (or the root window's pixels there).
+void use_host_window(unsigned long window);
+
 // The primary monitor's size, opening the display on first use. 0 x 0 when there is no display.
 void screen_size(int *w, int *h);
 // Copies the screen rectangle (x, y, w, h), which lies inside the screen, into dst.
 void read_screen(int x, int y, int w, int h, uint32_t *dst, int dst_stride);
 
 // Creates the display window for a top-level popup and allocates its client pixels (zeroed) into *surf.
-bool create_window(HWND hwnd, int x, int y, int w, int h, Surface *surf);
+// With a parent (a window of the display, e.g. an X window id), the window lives inside it instead: at
+// its origin, of its size (which *surf then has), not grabbing input nor hiding the pointer.
+bool create_window(HWND hwnd, int x, int y, int w, int h, Surface *surf, unsigned long parent = 0);
 void show_window(HWND hwnd, bool show);
 void destroy_window(HWND hwnd, Surface *surf);
 // Pushes the rectangle of the window's pixels to the display.

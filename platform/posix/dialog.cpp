@@ -124,9 +124,19 @@ bool parse_dialog_template(const uint8_t *data, size_t size, ParsedDialog *out) 
     out->controls.clear();
     backend::DialogTemplate &t = out->tpl;
     t = backend::DialogTemplate{};
-    t.style = r.dword();
-    if (r.ok() && (t.style & 0xFFFF0000u) == 0xFFFF0000u) return false; // extended templates are not used
-    r.dword();                                                          // extended style
+    // An extended template starts with version 1 and the signature 0xFFFF, then the help id and the
+    // extended style come before the style; a standard one starts with the style.
+    uint32_t first = r.dword();
+    const bool extended = r.ok() && (first & 0xFFFF0000u) == 0xFFFF0000u;
+    if (extended) {
+        if ((first & 0xFFFFu) != 1) return false;
+        r.dword(); // help id
+        r.dword(); // extended style
+        t.style = r.dword();
+    } else {
+        t.style = first;
+        r.dword(); // extended style
+    }
     int count = r.word();
     t.x = short(r.word());
     t.y = short(r.word());
@@ -139,6 +149,10 @@ bool parse_dialog_template(const uint8_t *data, size_t size, ParsedDialog *out) 
     t.caption = out->strings.back()->c_str();
     if (t.style & DS_SETFONT) {
         t.point_size = r.word();
+        if (extended) {
+            r.word(); // weight
+            r.word(); // italic and character set
+        }
         out->strings.push_back(std::make_unique<std::string>(r.text()));
         t.font = out->strings.back()->c_str();
     } else {
@@ -149,13 +163,19 @@ bool parse_dialog_template(const uint8_t *data, size_t size, ParsedDialog *out) 
     for (int i = 0; i < count; ++i) {
         backend::DialogControl &c = out->controls[size_t(i)];
         r.align4();
-        c.style = r.dword();
-        r.dword(); // extended style
+        if (extended) {
+            r.dword(); // help id
+            r.dword(); // extended style
+            c.style = r.dword();
+        } else {
+            c.style = r.dword();
+            r.dword(); // extended style
+        }
         c.x = short(r.word());
         c.y = short(r.word());
         c.cx = short(r.word());
         c.cy = short(r.word());
-        c.id = int16_t(r.word());
+        c.id = extended ? int(int32_t(r.dword())) : int16_t(r.word());
         std::string klass = r.name_or_ord(&ord);
         switch (ord) {
         case 0x80:

@@ -1,4 +1,4 @@
-// Parsing of standard (non-extended) dialog templates into what the backends build windows from.
+// Parsing of dialog templates, standard and extended, into what the backends build windows from.
 #pragma once
 
 #include "backend.h"

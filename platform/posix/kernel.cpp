@@ -4,6 +4,7 @@
 // dies with its process: a crashed copy never leaves a stale lock behind.
 
 #include "backend.h"
+#include "host_switches.h"
 #include "internal.h"
 
 #include <cerrno>
@@ -56,6 +57,9 @@ std::string lock_directory() {
     return dir;
 }
 
+// Set by the host for a copy that runs inside a given window: one copy per window, not per user.
+std::string &g_guard_scope = *new std::string;
+
 bool safe_name(const char *name) {
     if (!name || !*name) return false;
     for (const char *p = name; *p; ++p)
@@ -68,6 +72,15 @@ bool safe_name(const char *name) {
 namespace posix {
 int64_t monotonic_ms() {
     return backend::now_ms();
+}
+
+void set_guard_scope(const std::string &scope) {
+    g_guard_scope.clear();
+    for (char c : scope) {
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                           c == '.' || c == '-';
+        g_guard_scope += plain ? c : '_';
+    }
 }
 } // namespace posix
 
@@ -88,7 +101,7 @@ HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initial_owner, LPCSTR nam
         SetLastError(5); // ERROR_ACCESS_DENIED
         return nullptr;
     }
-    std::string path = dir + "/" + name + ".lock";
+    std::string path = dir + "/" + name + (g_guard_scope.empty() ? "" : "@" + g_guard_scope) + ".lock";
     int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
         SetLastError(5);

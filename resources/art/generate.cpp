@@ -2,7 +2,8 @@
 //
 //   artgen OUTDIR [--contact-sheet FILE.ppm] [--icon-preview FILE.pam] [--report]
 //
-// writes OUTDIR/bitmaps/<NAME>.bmp (8-bit, one shared 256-colour palette) and OUTDIR/scrwarpvue.ico.
+// writes OUTDIR/bitmaps/<NAME>.bmp (8-bit, one shared 256-colour palette), OUTDIR/scrwarpvue.ico and the
+// icon as PNG for desktop menus, OUTDIR/icons/scrwarpvue-32.png and -128.png (four times as large).
 // The output is byte-for-byte reproducible: there is no randomness except integer hashing, and the
 // floating-point work uses only +, -, *, /, sqrt and floor (sine and arctangent are computed here), so
 // the result does not depend on the C library's maths routines.
@@ -1562,6 +1563,70 @@ std::vector<uint8_t> encodeIco(const Icon &icon) {
     return out;
 }
 
+// The icon as a PNG for desktop menus: RGBA, each icon pixel a zoom x zoom block, the image data in
+// stored (uncompressed) deflate blocks so the bytes depend on nothing but the pixels.
+void putBe32(std::vector<uint8_t> &out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<uint8_t>(v >> shift));
+}
+
+uint32_t crc32(const uint8_t *p, size_t n) {
+    uint32_t c = 0xFFFFFFFFu;
+    for (size_t i = 0; i < n; ++i) {
+        c ^= p[i];
+        for (int k = 0; k < 8; ++k)
+            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
+    }
+    return ~c;
+}
+
+void pngChunk(std::vector<uint8_t> &out, const char type[5], const std::vector<uint8_t> &data) {
+    putBe32(out, static_cast<uint32_t>(data.size()));
+    const size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    putBe32(out, crc32(out.data() + start, out.size() - start));
+}
+
+std::vector<uint8_t> encodeIconPng(const Icon &icon, int zoom) {
+    const uint32_t side = 32u * static_cast<uint32_t>(zoom);
+    std::vector<uint8_t> raw; // filter byte 0, then RGBA, per row
+    for (uint32_t y = 0; y < side; ++y) {
+        raw.push_back(0);
+        for (uint32_t x = 0; x < side; ++x) {
+            const size_t i = (y / static_cast<uint32_t>(zoom)) * 32 + x / static_cast<uint32_t>(zoom);
+            const auto &c = kIconPalette[icon.colour[i]];
+            raw.insert(raw.end(), {c[0], c[1], c[2], static_cast<uint8_t>(icon.opaque[i] ? 255 : 0)});
+        }
+    }
+    std::vector<uint8_t> z{0x78, 0x01};
+    for (size_t at = 0; at < raw.size();) {
+        const size_t n = std::min<size_t>(65535, raw.size() - at);
+        z.push_back(at + n == raw.size() ? 1 : 0);
+        put16(z, static_cast<uint32_t>(n));
+        put16(z, static_cast<uint32_t>(~n & 0xFFFF));
+        z.insert(z.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
+                 raw.begin() + static_cast<std::ptrdiff_t>(at + n));
+        at += n;
+    }
+    uint32_t a = 1, b = 0;
+    for (uint8_t v : raw) {
+        a = (a + v) % 65521;
+        b = (b + a) % 65521;
+    }
+    putBe32(z, b << 16 | a);
+
+    std::vector<uint8_t> out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<uint8_t> header;
+    putBe32(header, side);
+    putBe32(header, side);
+    header.insert(header.end(), {8, 6, 0, 0, 0}); // 8 bits, RGBA, deflate, no filter choice, no interlace
+    pngChunk(out, "IHDR", header);
+    pngChunk(out, "IDAT", z);
+    pngChunk(out, "IEND", {});
+    return out;
+}
+
 // --------------------------------------------------------------------------------- previews for docs
 
 // 5x7 capitals, digits, '-' and 'x' for the contact sheet's labels.
@@ -1832,6 +1897,9 @@ int run(int argc, char **argv) {
     for (const Named &n : all)
         writeFile(outDir / "bitmaps" / (n.name + ".bmp"), encodeBmp(n.img, pal));
     writeFile(outDir / "scrwarpvue.ico", encodeIco(icon));
+    std::filesystem::create_directories(outDir / "icons");
+    writeFile(outDir / "icons" / "scrwarpvue-32.png", encodeIconPng(icon, 1));
+    writeFile(outDir / "icons" / "scrwarpvue-128.png", encodeIconPng(icon, 4));
     if (!sheetPath.empty()) writeContactSheet(sheetPath, all, pal);
     if (!iconPreviewPath.empty()) writeIconPreview(iconPreviewPath, icon);
     return 0;

@@ -3,6 +3,8 @@
 
 #include "support.h"
 
+#include "platform/posix/dialog_template.h"
+
 #include <cstring>
 #include <memory>
 
@@ -183,6 +185,65 @@ TEST_F(PlatformResources, TruncatedResourceTablesAreRefusedOrReadWithinBounds) {
             EXPECT_LE(size, length) << sum;
         }
         posix::free_module(module);
+    }
+}
+
+// One dialog template in both forms Windows knows: the standard one and the extended one (help ids,
+// weight, italic and character set, 32-bit control ids). Both read alike; every truncation is refused.
+std::vector<uint8_t> DialogTemplate(bool extended) {
+    std::vector<uint8_t> v;
+    auto w = [&](uint32_t x) {
+        v.push_back(uint8_t(x));
+        v.push_back(uint8_t(x >> 8));
+    };
+    auto d = [&](uint32_t x) {
+        w(x & 0xFFFF);
+        w(x >> 16);
+    };
+    auto text = [&](const char16_t *t) {
+        for (; *t; ++t)
+            w(*t);
+        w(0);
+    };
+    const uint32_t style = WS_POPUP | DS_SHELLFONT, control_style = BS_AUTORADIOBUTTON | WS_TABSTOP;
+    if (extended) {
+        w(1), w(0xFFFF), d(7), d(0), d(style);
+    } else {
+        d(style), d(0);
+    }
+    w(1), w(10), w(20), w(188), w(169), w(0), w(0), text(u"設定"), w(9);
+    if (extended) w(400), w(0x0100);
+    text(u"MS Shell Dlg");
+    while (v.size() % 4)
+        v.push_back(0);
+    if (extended) {
+        d(7), d(0), d(control_style), w(37), w(86), w(106), w(9), d(uint32_t(-1));
+    } else {
+        d(control_style), d(0), w(37), w(86), w(106), w(9), w(0xFFFF);
+    }
+    w(0xFFFF), w(0x80), text(u"過剰電圧"), w(0);
+    return v;
+}
+
+TEST(DialogTemplates, StandardAndExtendedReadAlike) {
+    for (bool extended : {false, true}) {
+        const std::vector<uint8_t> bytes = DialogTemplate(extended);
+        posix::ParsedDialog parsed;
+        ASSERT_TRUE(posix::parse_dialog_template(bytes.data(), bytes.size(), &parsed)) << extended;
+        const backend::DialogTemplate &t = parsed.tpl;
+        EXPECT_EQ(t.style, DWORD(WS_POPUP | DS_SHELLFONT));
+        EXPECT_EQ(std::vector<int>({t.x, t.y, t.cx, t.cy, t.point_size, t.count}),
+                  std::vector<int>({10, 20, 188, 169, 9, 1}));
+        EXPECT_STREQ(t.caption, "設定");
+        EXPECT_STREQ(t.font, "MS Shell Dlg");
+        const backend::DialogControl &c = t.controls[0];
+        EXPECT_EQ(std::vector<int>({c.id, c.x, c.y, c.cx, c.cy}), std::vector<int>({-1, 37, 86, 106, 9}));
+        EXPECT_EQ(c.style, DWORD(BS_AUTORADIOBUTTON | WS_TABSTOP));
+        EXPECT_STREQ(c.klass, "BUTTON");
+        EXPECT_STREQ(c.text, "過剰電圧");
+        for (size_t length = 0; length < bytes.size(); ++length)
+            EXPECT_FALSE(posix::parse_dialog_template(bytes.data(), length, &parsed))
+                << extended << " " << length;
     }
 }
 

@@ -230,12 +230,13 @@ TEST_F(SettingsTest, DialogTemplateAsBuiltIntoTheProgram) {
             EXPECT_EQ(tpl->controls[i].style & WS_GROUP, 0u) << "the eight radio buttons form one group";
         }
         EXPECT_STREQ(tpl->caption, "スクリーンセーバー設定");
+        EXPECT_STREQ(tpl->font, "MS Shell Dlg");
         EXPECT_EQ(tpl->point_size, 10);
         EXPECT_EQ(tpl->cx, 188);
         EXPECT_EQ(tpl->cy, 169);
         headless::dialog_escape();
     });
-    EXPECT_EQ(style, DWORD(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT));
+    EXPECT_EQ(style, DWORD(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SHELLFONT));
     EXPECT_EQ(ids, (std::vector<int>{1, 2, -1, 1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008}));
     EXPECT_EQ(labels[1], "ｷｬﾝｾﾙ");
     EXPECT_EQ(labels[5], "垂直同期異常（ﾛﾎﾞｯﾄ表示あり）");

@@ -67,12 +67,26 @@ class Lifecycle(xharness.SaverTestCase):
         self.x.proc.wait()
         self.assert_quiet_exit(saver, "the server going away")
 
-    def test_no_display_starts_nothing(self):
-        env = dict(self.x.env)
-        env.pop("DISPLAY")
-        done = subprocess.run([xharness.SCRWARPVUE, "/s"], env=env, stdout=subprocess.PIPE,
-                              stderr=subprocess.STDOUT, timeout=xharness.DEADLINE)
-        self.assertEqual((done.returncode, done.stdout), (0, b""))
+    def test_command_line_manners(self):
+        """--help and --version answer on standard output; a command line that starts nothing, and the
+        saver without a display, say so in one line on standard error; the exit code is always 0."""
+        no_display = dict(self.x.env)
+        no_display.pop("DISPLAY")
+        cases = [
+            (["--help"], self.x.env, "Usage: scrwarpvue", ""),
+            (["--version"], self.x.env, "scrwarpvue 1.", ""),
+            ([], self.x.env, "", "scrwarpvue: nothing to start"),
+            (["/p", "1234"], self.x.env, "", "scrwarpvue: nothing to start"),
+            (["/s"], no_display, "", "scrwarpvue: no X display"),
+        ]
+        for args, env, out, err in cases:
+            with self.subTest(args=args):
+                done = subprocess.run([xharness.SCRWARPVUE, *args], env=env, stdout=subprocess.PIPE,
+                                      stderr=subprocess.PIPE, text=True, timeout=xharness.DEADLINE)
+                self.assertEqual(done.returncode, 0)
+                self.assertTrue(done.stdout.startswith(out) and (out or not done.stdout), done.stdout)
+                self.assertTrue(done.stderr.startswith(err) and done.stderr.count("\n") == (1 if err else 0),
+                                done.stderr)
 
 
 if __name__ == "__main__":

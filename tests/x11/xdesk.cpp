@@ -6,7 +6,16 @@
 //                              viewable, and unmaps it when standard input closes
 //   xdesk cursor               prints "hidden" when the pointer's current image is fully transparent,
 //                              else "shown"
+//   xdesk host X Y W H [FILE.ppm]
+//                              maps an override-redirect window there for a saver to run in: black, with
+//                              the picture (any size) as the pixmap of its _SCREENSAVER_SCREENSHOT
+//                              property, or without a picture see-through (it keeps the screen's pixels);
+//                              prints "window 0x..." once it is viewable, destroys it when standard input
+//                              closes
+//   xdesk grabs                prints whether the keyboard and the pointer can be grabbed ("keyboard
+//                              free" or "keyboard taken", then the same for the pointer)
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
 
@@ -32,12 +41,13 @@ bool read_ppm(const char *path, int *w, int *h, std::vector<unsigned char> *rgb)
     return ok;
 }
 
-int set_root(Display *dpy, const char *path) {
+// The picture in a pixmap of the screen's depth, or None.
+Pixmap pixmap_from_ppm(Display *dpy, const char *path, int *pw, int *ph) {
     int w = 0, h = 0;
     std::vector<unsigned char> rgb;
     if (!read_ppm(path, &w, &h, &rgb)) {
         std::fprintf(stderr, "xdesk: cannot read %s\n", path);
-        return 1;
+        return None;
     }
     int screen = DefaultScreen(dpy);
     Window root = RootWindow(dpy, screen);
@@ -45,7 +55,7 @@ int set_root(Display *dpy, const char *path) {
     int depth = DefaultDepth(dpy, screen);
     if (visual->c_class != TrueColor) {
         std::fprintf(stderr, "xdesk: needs a TrueColor visual\n");
-        return 1;
+        return None;
     }
     XImage *img =
         XCreateImage(dpy, visual, unsigned(depth), ZPixmap, 0, nullptr, unsigned(w), unsigned(h), 32, 0);
@@ -70,38 +80,92 @@ int set_root(Display *dpy, const char *path) {
     Pixmap pm = XCreatePixmap(dpy, root, unsigned(w), unsigned(h), unsigned(depth));
     GC gc = XCreateGC(dpy, pm, 0, nullptr);
     XPutImage(dpy, pm, gc, img, 0, 0, 0, 0, unsigned(w), unsigned(h));
+    XFreeGC(dpy, gc);
+    XDestroyImage(img);
+    *pw = w;
+    *ph = h;
+    return pm;
+}
+
+int set_root(Display *dpy, const char *path) {
+    int w, h;
+    Pixmap pm = pixmap_from_ppm(dpy, path, &w, &h);
+    if (!pm) return 1;
+    Window root = DefaultRootWindow(dpy);
     XSetWindowBackgroundPixmap(dpy, root, pm);
     XClearWindow(dpy, root);
-    XFreeGC(dpy, gc);
     XFreePixmap(dpy, pm); // the root window keeps its background
-    XDestroyImage(img);
     XSync(dpy, False);
     return 0;
 }
 
-int cover(Display *dpy, int x, int y, int w, int h) {
+// Maps an override-redirect window of one colour (or, with no colour, one that keeps the pixels that
+// were on the screen) and waits until it is viewable.
+Window map_window(Display *dpy, int x, int y, int w, int h, long colour) {
     int screen = DefaultScreen(dpy);
     XSetWindowAttributes attrs{};
     attrs.override_redirect = True;
-    attrs.background_pixel = WhitePixel(dpy, screen);
+    attrs.background_pixel = colour < 0 ? 0 : (unsigned long)colour;
+    attrs.background_pixmap = None;
     attrs.event_mask = StructureNotifyMask;
-    Window win =
-        XCreateWindow(dpy, RootWindow(dpy, screen), x, y, unsigned(w), unsigned(h), 0, CopyFromParent,
-                      InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel | CWEventMask, &attrs);
+    Window win = XCreateWindow(
+        dpy, RootWindow(dpy, screen), x, y, unsigned(w), unsigned(h), 0, CopyFromParent, InputOutput,
+        CopyFromParent, CWOverrideRedirect | (colour < 0 ? CWBackPixmap : CWBackPixel) | CWEventMask, &attrs);
     XMapRaised(dpy, win);
     XEvent ev;
     do
         XNextEvent(dpy, &ev);
     while (ev.type != MapNotify);
     XSync(dpy, False);
-    std::printf("mapped\n");
-    std::fflush(stdout);
+    return win;
+}
+
+void wait_for_stdin_to_close() {
     char buf[256];
     while (std::fgets(buf, sizeof buf, stdin)) {
     }
+}
+
+int cover(Display *dpy, int x, int y, int w, int h) {
+    Window win = map_window(dpy, x, y, w, h, long(WhitePixel(dpy, DefaultScreen(dpy))));
+    std::printf("mapped\n");
+    std::fflush(stdout);
+    wait_for_stdin_to_close();
     XUnmapWindow(dpy, win);
     XDestroyWindow(dpy, win);
     XSync(dpy, False);
+    return 0;
+}
+
+int host(Display *dpy, int x, int y, int w, int h, const char *screenshot) {
+    // Without a screenshot the window keeps the desktop's pixels: the root window's picture there.
+    Window win = map_window(dpy, x, y, w, h, screenshot ? long(BlackPixel(dpy, DefaultScreen(dpy))) : -1);
+    if (screenshot) {
+        int pw, ph;
+        Pixmap pm = pixmap_from_ppm(dpy, screenshot, &pw, &ph);
+        if (!pm) return 1;
+        long item = long(pm);
+        XChangeProperty(dpy, win, XInternAtom(dpy, "_SCREENSAVER_SCREENSHOT", False), XA_PIXMAP, 32,
+                        PropModeReplace, reinterpret_cast<unsigned char *>(&item), 1);
+    }
+    XSync(dpy, False);
+    std::printf("window 0x%lx\n", win);
+    std::fflush(stdout);
+    wait_for_stdin_to_close();
+    XDestroyWindow(dpy, win);
+    XSync(dpy, False);
+    return 0;
+}
+
+int grabs(Display *dpy) {
+    Window root = DefaultRootWindow(dpy);
+    bool keyboard = XGrabKeyboard(dpy, root, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
+    bool pointer = XGrabPointer(dpy, root, False, ButtonPressMask, GrabModeAsync, GrabModeAsync, None, None,
+                                CurrentTime) == GrabSuccess;
+    if (keyboard) XUngrabKeyboard(dpy, CurrentTime);
+    if (pointer) XUngrabPointer(dpy, CurrentTime);
+    XSync(dpy, False);
+    std::printf("keyboard %s\npointer %s\n", keyboard ? "free" : "taken", pointer ? "free" : "taken");
     return 0;
 }
 
@@ -131,8 +195,14 @@ int main(int argc, char **argv) {
         rc = cover(dpy, std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
     else if (argc == 2 && std::strcmp(argv[1], "cursor") == 0)
         rc = cursor(dpy);
+    else if ((argc == 6 || argc == 7) && std::strcmp(argv[1], "host") == 0)
+        rc = host(dpy, std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]),
+                  argc == 7 ? argv[6] : nullptr);
+    else if (argc == 2 && std::strcmp(argv[1], "grabs") == 0)
+        rc = grabs(dpy);
     else
-        std::fprintf(stderr, "usage: xdesk root FILE.ppm | xdesk cover X Y W H | xdesk cursor\n");
+        std::fprintf(stderr, "usage: xdesk root FILE.ppm | xdesk cover X Y W H | xdesk cursor | "
+                             "xdesk host X Y W H [FILE.ppm] | xdesk grabs\n");
     XCloseDisplay(dpy);
     return rc;
 }

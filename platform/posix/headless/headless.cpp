@@ -236,7 +236,7 @@ void read_screen(int x, int y, int w, int h, uint32_t *dst, int dst_stride) {
             dst[size_t(row) * dst_stride + col] = g.screen[size_t(y + row) * g.screen_w + (x + col)];
 }
 
-bool create_window(HWND hwnd, int, int, int w, int h, Surface *surf) {
+bool create_window(HWND hwnd, int, int, int w, int h, Surface *surf, unsigned long) {
     g.window = hwnd;
     g.window_w = w;
     g.window_h = h;

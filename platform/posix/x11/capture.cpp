@@ -1,0 +1,121 @@
+// Screen capture: rectangles of the primary monitor read from the root window, in strips, converted to
+// the layer's 0x00RRGGBB pixels. Inside a host window the screen is that window, and its picture is the
+// one xscreensaver saved of the desktop before it covered it (else the root window's pixels there).
+
+#include "x11_state.h"
+
+#include <X11/Xatom.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace x11 {
+namespace {
+
+constexpr int kStripRows = 64; // rows per XGetImage while reading the screen
+
+// Converts rows of a screen image to 0x00RRGGBB.
+void convert_from_image(XImage *img, int w, int h, uint32_t *dst, int dst_stride) {
+    if (image_is_native_rgb32(img)) {
+        for (int row = 0; row < h; ++row) {
+            const auto *s = reinterpret_cast<const uint32_t *>(img->data + size_t(row) * img->bytes_per_line);
+            uint32_t *d = dst + size_t(row) * dst_stride;
+            for (int i = 0; i < w; ++i)
+                d[i] = s[i] & 0xFFFFFF;
+        }
+        return;
+    }
+    if (g.standard_rgb && img->bits_per_pixel == 24) {
+        const bool lsb = img->byte_order == LSBFirst;
+        for (int row = 0; row < h; ++row) {
+            const auto *s = reinterpret_cast<const uint8_t *>(img->data + size_t(row) * img->bytes_per_line);
+            uint32_t *d = dst + size_t(row) * dst_stride;
+            for (int i = 0; i < w; ++i, s += 3)
+                d[i] = lsb ? uint32_t(s[0]) | uint32_t(s[1]) << 8 | uint32_t(s[2]) << 16
+                           : uint32_t(s[2]) | uint32_t(s[1]) << 8 | uint32_t(s[0]) << 16;
+        }
+        return;
+    }
+    for (int row = 0; row < h; ++row)
+        for (int i = 0; i < w; ++i)
+            dst[size_t(row) * dst_stride + i] = to_rgb(XGetPixel(img, i, row));
+}
+
+// Copies the rectangle (sx, sy, w, h) of a drawable of dw x dh pixels into dst, in strips; what falls
+// outside the drawable, or cannot be read, is black.
+void read_drawable(Drawable d, int dw, int dh, int sx, int sy, int w, int h, uint32_t *dst, int dst_stride) {
+    const int x0 = std::max(sx, 0), x1 = std::min(sx + w, dw);
+    for (int row = 0; row < h; row += kStripRows) {
+        const int n = std::min(kStripRows, h - row);
+        uint32_t *out = dst + size_t(row) * dst_stride;
+        for (int r = 0; r < n; ++r)
+            std::memset(out + size_t(r) * dst_stride, 0, size_t(w) * 4);
+        const int y0 = std::max(sy + row, 0), y1 = std::min(sy + row + n, dh);
+        if (x0 >= x1 || y0 >= y1 || !alive()) continue;
+        XImage *img = XGetImage(g.dpy, d, x0, y0, unsigned(x1 - x0), unsigned(y1 - y0), AllPlanes, ZPixmap);
+        if (!img) continue;
+        convert_from_image(img, x1 - x0, y1 - y0, dst + size_t(y0 - sy) * dst_stride + (x0 - sx), dst_stride);
+        XDestroyImage(img);
+    }
+}
+
+// The desktop xscreensaver saved for its window: the pixmap named by the window's
+// _SCREENSAVER_SCREENSHOT property (type PIXMAP, format 32, one item), when it has the screen's depth.
+bool saved_screenshot(Pixmap *pixmap, int *w, int *h) {
+    const Atom name = XInternAtom(g.dpy, "_SCREENSAVER_SCREENSHOT", True);
+    if (name == None || !alive()) return false;
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char *data = nullptr;
+    if (XGetWindowProperty(g.dpy, g.host, name, 0, 1, False, XA_PIXMAP, &type, &format, &items, &after,
+                           &data) != Success)
+        return false;
+    Pixmap pm = None;
+    if (data && type == XA_PIXMAP && format == 32 && items == 1 && after == 0)
+        pm = Pixmap(reinterpret_cast<unsigned long *>(data)[0]); // format 32 arrives as longs
+    if (data) XFree(data);
+    if (pm == None || !alive()) return false;
+    Window root;
+    int x, y;
+    unsigned pw, ph, border, depth;
+    if (!XGetGeometry(g.dpy, pm, &root, &x, &y, &pw, &ph, &border, &depth) || !alive() ||
+        int(depth) != g.depth)
+        return false;
+    *pixmap = pm;
+    *w = int(pw);
+    *h = int(ph);
+    return true;
+}
+
+// Where a window of `size` at `place` on the root window starts in a picture `picture` long: at its
+// place, kept inside the picture; centred when the window is larger.
+int crop_origin(int place, int size, int picture) {
+    if (picture >= size) return std::clamp(place, 0, picture - size);
+    return -((size - picture) / 2);
+}
+
+} // namespace
+} // namespace x11
+
+namespace backend {
+
+void read_screen(int x, int y, int w, int h, uint32_t *dst, int dst_stride) {
+    using x11::g;
+    if (!x11::open_display()) {
+        for (int r = 0; r < h; ++r)
+            std::memset(dst + size_t(r) * dst_stride, 0, size_t(w) * 4);
+        return;
+    }
+    Pixmap shot;
+    int sw, sh;
+    if (g.hosted && g.host && x11::saved_screenshot(&shot, &sw, &sh)) {
+        x11::read_drawable(shot, sw, sh, x11::crop_origin(g.mon_x, g.mon_w, sw) + x,
+                           x11::crop_origin(g.mon_y, g.mon_h, sh) + y, w, h, dst, dst_stride);
+        return;
+    }
+    x11::read_drawable(g.root, x11::root_width(), x11::root_height(), g.mon_x + x, g.mon_y + y, w, h, dst,
+                       dst_stride);
+}
+
+} // namespace backend

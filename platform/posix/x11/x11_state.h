@@ -1,0 +1,89 @@
+// The X11 backend's shared state, seen only by the backend's own files: the connection and its pixel
+// format (display.cpp), the saver window and its grabs (window.cpp), the window's pixels and their pushes
+// (framebuffer.cpp), screen capture (capture.cpp), and events, signals and the clock (events.cpp).
+#pragma once
+
+#include "../backend.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+
+namespace x11 {
+
+// How a pixel value of the server's visual holds red, green and blue.
+struct Channel {
+    unsigned long mask = 0;
+    int shift = 0;
+    int bits = 0;
+};
+
+struct State {
+    bool tried_open = false;
+    Display *dpy = nullptr;
+    bool dead = false; // the connection is lost: no more X calls
+    int screen = 0;
+    Window root = 0;
+    Visual *visual = nullptr;
+    int depth = 0;
+    Channel red, green, blue;
+    bool standard_rgb = false;                      // TrueColor with masks 0xFF0000, 0xFF00, 0xFF
+    int mon_x = 0, mon_y = 0, mon_w = 0, mon_h = 0; // the screen the saver covers, on the root window
+    // Another client's window to live in (use_host_window): the screen is then that window.
+    bool hosted = false;
+    unsigned long host_id = 0; // the window asked for; 0 is the root window
+    Window host = 0;           // that window once found on the server
+    bool shm_offered = false;
+    int shm_completion = -1; // event type of ShmCompletion
+
+    // The saver window.
+    HWND hwnd = nullptr;
+    Window win = 0;
+    bool embedded = false; // a child of another client's window: no grabs, the cursor left alone
+    bool win_gone = false; // destroyed under us (its parent went away): nothing more is sent to it
+    GC gc = nullptr;
+    Surface surf;
+    XImage *image = nullptr; // over the surface pixels (direct) or a converted copy (shadow)
+    bool shadow = false;     // the surface's layout is not the server's: present converts
+    bool use_shm = false;
+    XShmSegmentInfo shm{};
+    bool grabbed = false;
+    bool layer_presented = false; // the layer pushed something since the window was shown
+    Cursor invisible = 0, arrow = 0;
+    bool cursor_visible = true;
+
+    // Termination: signals write to a self-pipe that wait_events watches.
+    int pipe_r = -1, pipe_w = -1;
+    bool close_sent = false;
+};
+
+extern State g;
+
+inline bool alive() {
+    return g.dpy && !g.dead;
+}
+
+// display.cpp
+bool open_display();
+int root_width();
+int root_height();
+// Whether an image of the server's format holds 32-bit 0x00RRGGBB pixels in the host's byte order.
+bool image_is_native_rgb32(const XImage *img);
+// ... and rows of whole pixels, so that the surface's pixels can be the image's data as they are.
+bool image_is_direct(const XImage *img);
+uint32_t to_rgb(unsigned long pixel);
+unsigned long from_rgb(uint32_t px);
+
+// window.cpp
+void apply_cursor();
+
+// framebuffer.cpp
+bool allocate_pixels(int w, int h);
+void release_pixels();
+void push(int x, int y, int w, int h);
+
+// events.cpp
+void install_signal_handlers();
+bool handle_event(XEvent &ev);
+
+} // namespace x11
