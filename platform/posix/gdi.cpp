@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <sys/mman.h>
 #include <unordered_set>
 #include <vector>
 
@@ -49,21 +48,6 @@ void free_dc(HDC dc) {
     dc->magic = 0;
     dc->pixel_tag = 0;
     delete dc;
-}
-
-// A picture the size of the screen is written once, all of it, as soon as it is made (the snapshot):
-// in large pages that costs a few hundred page faults instead of thousands, which shows at start-up.
-// Only a hint; where the system has no large pages nothing changes.
-void ask_for_large_pages(void *p, size_t bytes) {
-#ifdef MADV_HUGEPAGE
-    constexpr uintptr_t kPage = 4096, kWorthIt = uintptr_t(4) << 20;
-    const uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + kPage - 1) & ~(kPage - 1);
-    const uintptr_t end = (reinterpret_cast<uintptr_t>(p) + bytes) & ~(kPage - 1);
-    if (end > begin + kWorthIt) madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
-#else
-    (void)p;
-    (void)bytes;
-#endif
 }
 
 bool live_dc(HDC dc) {
@@ -197,7 +181,6 @@ HBITMAP create_bitmap(int w, int h) {
     if (int64_t(w) * int64_t(h) > g_max_bitmap_pixels) return nullptr;
     auto *px = static_cast<uint32_t *>(std::calloc(size_t(w) * size_t(h), 4));
     if (!px) return nullptr;
-    ask_for_large_pages(px, size_t(w) * size_t(h) * 4);
     HBITMAP b = new (std::nothrow) HBITMAP__{};
     if (!b) {
         std::free(px);
