@@ -23,8 +23,8 @@ void ChooseOrigin() {
     const int ms = t.wMilliseconds;
     const StageBounds &s = g_app.stage;
     const int width = s.right - s.left, height = s.bottom - s.top;
-    g_app.fire_state.origin_x = s.left + (width > 0 ? ms % width : 0) - 137;
-    g_app.fire_state.origin_y = s.top + (height > 0 ? ms % height : 0) - 158;
+    g_app.fire_state.origin_x = s.left + (width > 0 ? ms % width : 0) - ARTWORK_SCORCH_WIDTH / 2;
+    g_app.fire_state.origin_y = s.top + (height > 0 ? ms % height : 0) - ARTWORK_SCORCH_HEIGHT / 2;
 }
 
 } // namespace

@@ -5,8 +5,8 @@
 #include "../host/saver_app.h"
 
 constexpr int32_t FireTickBudget = 3000;
-constexpr int kFlameOffsetX = 112;
-constexpr int kFlameOffsetY = 54;
+constexpr int kFlameOffsetX = ARTWORK_FLAME_X; // the flames' place in the scorch picture
+constexpr int kFlameOffsetY = ARTWORK_FLAME_Y;
 
 void LoadFireBitmaps();
 void ReleaseFireBitmaps();

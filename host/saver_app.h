@@ -2,6 +2,7 @@
 #pragma once
 
 #include "../platform/winapi.h"
+#include "../resources/artwork.h"
 
 #include <cstdint>
 
@@ -52,7 +53,7 @@ struct FireState {
     int32_t origin_y;
 };
 
-constexpr int kPoseCount = 79;
+constexpr int kPoseCount = ARTWORK_POSE_COUNT;
 constexpr int kFireBitmapCount = 5;
 enum FireBitmap { ScorchMask = 0, ScorchImage = 1, FlameFrame1 = 2, FlameFrame2 = 3, FlameFrame3 = 4 };
 

@@ -23,14 +23,15 @@ const char FireWarning[] = "● 使用上の注意！！\n"
                            "尚、１０分ほどで炎表示はなくなります。\n"
                            " \n";
 
-const TypeButton kTypeButtons[8] = {{1000, WiringFault},   {1001, HorizontalSyncFault},
-                                    {1003, PowerShortage}, {1002, VerticalSyncFault},
-                                    {1004, MirrorFault},   {1005, Overuse},
-                                    {1006, Overvoltage},   {1008, ColourShiftFault}};
+const TypeButton kTypeButtons[8] = {
+    {IDC_WIRING_FAULT, WiringFault},     {IDC_HSYNC_FAULT, HorizontalSyncFault},
+    {IDC_POWER_SHORTAGE, PowerShortage}, {IDC_VSYNC_FAULT, VerticalSyncFault},
+    {IDC_MIRROR_FAULT, MirrorFault},     {IDC_OVERUSE, Overuse},
+    {IDC_OVERVOLTAGE, Overvoltage},      {IDC_COLOUR_SHIFT, ColourShiftFault}};
 
 namespace {
 
-constexpr int kOvervoltageButton = 1006;
+constexpr int kOvervoltageButton = IDC_OVERVOLTAGE;
 
 // The warning is held as UTF-8; on Windows it goes through the wide-character call so that it reads
 // correctly whatever the system's code page.

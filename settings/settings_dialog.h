@@ -2,6 +2,7 @@
 #pragma once
 
 #include "../host/saver_app.h"
+#include "../resources/resource.h"
 
 // The warning shown before the overvoltage fault is stored, as UTF-8: twelve lines, each ending in a
 // line feed.
@@ -16,4 +17,4 @@ struct TypeButton {
     int32_t type;
 };
 extern const TypeButton kTypeButtons[8];
-constexpr int kRobotCheckBox = 1007;
+constexpr int kRobotCheckBox = IDC_ROBOT;

@@ -1,7 +1,6 @@
-// Dialog boxes from dialog template resources, and message boxes. The template is parsed here; the
-// display backend builds and runs the modal window.
+// Dialog boxes from dialog template resources, and message boxes. The template is parsed here and the
+// running dialog's model is kept here; the dialog backend builds, shows and runs the modal window.
 
-#include "backend.h"
 #include "dialog_template.h"
 #include "internal.h"
 
@@ -214,6 +213,20 @@ bool parse_dialog_template(const uint8_t *data, size_t size, ParsedDialog *out) 
 
 } // namespace posix
 
+namespace {
+
+std::vector<dialog::Model *> g_running; // the dialogs being run, innermost last
+
+dialog::Model *model_of(HWND hwnd) {
+    HWND w = posix::window_from(hwnd);
+    if (!w || !w->is_dialog) return nullptr;
+    for (dialog::Model *m : g_running)
+        if (m->hwnd == w) return m;
+    return nullptr;
+}
+
+} // namespace
+
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND owner, DLGPROC proc,
                                LPARAM init) {
     const uint8_t *data = nullptr;
@@ -221,32 +234,54 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND ow
     if (!proc || !posix::find_resource(instance, RT_DIALOG, template_name, &data, &size)) return -1;
     posix::ParsedDialog parsed;
     if (!posix::parse_dialog_template(data, size, &parsed)) return -1;
-    HWND dialog = posix::create_dialog_window(owner);
-    INT_PTR result = backend::dialog_run(&parsed.tpl, dialog, owner, proc, init);
-    posix::destroy_dialog_window(dialog);
-    return result;
+    dialog::Model m;
+    m.tpl = &parsed.tpl;
+    m.proc = proc;
+    m.owner = model_of(owner);
+    m.states.assign(size_t(parsed.tpl.count), BST_UNCHECKED);
+    for (int i = 0; i < parsed.tpl.count; ++i) {
+        m.tabstop.push_back((parsed.tpl.controls[i].style & WS_TABSTOP) != 0);
+        if (dialog::kind(m, i) == BS_DEFPUSHBUTTON && m.default_id == IDOK)
+            m.default_id = parsed.tpl.controls[i].id;
+    }
+    if (!backend::dialog_open(&m)) return -1;
+    m.hwnd = posix::create_dialog_window(owner);
+    g_running.push_back(&m);
+    if (proc(m.hwnd, WM_INITDIALOG, 0, init) && !m.ended) dialog::focus_first(&m);
+    backend::dialog_update(&m);
+    if (!m.ended) backend::dialog_run(&m);
+    g_running.pop_back();
+    backend::dialog_close(&m);
+    posix::destroy_dialog_window(m.hwnd);
+    return m.ended ? m.result : -1;
 }
 
 BOOL WINAPI EndDialog(HWND dialog, INT_PTR result) {
-    HWND w = posix::window_from(dialog);
-    if (!w || !w->is_dialog) return FALSE;
-    backend::dialog_end(w, result);
+    dialog::Model *m = model_of(dialog);
+    if (!m) return FALSE;
+    if (!m->ended) {
+        m->ended = true;
+        m->result = result;
+        backend::dialog_update(m);
+    }
     return TRUE;
 }
 
 BOOL WINAPI CheckDlgButton(HWND dialog, int id, UINT check) {
-    HWND w = posix::window_from(dialog);
-    if (!w || !w->is_dialog || !backend::dialog_has_control(w, id)) return FALSE;
-    backend::dialog_check(w, id, check);
+    dialog::Model *m = model_of(dialog);
+    int i = m ? dialog::index_of(*m, id) : -1;
+    if (i < 0) return FALSE;
+    dialog::set_check(m, i, check);
+    backend::dialog_update(m);
     return TRUE;
 }
 
 UINT WINAPI IsDlgButtonChecked(HWND dialog, int id) {
-    HWND w = posix::window_from(dialog);
-    if (!w || !w->is_dialog) return 0;
-    return backend::dialog_is_checked(w, id);
+    dialog::Model *m = model_of(dialog);
+    int i = m ? dialog::index_of(*m, id) : -1;
+    return i < 0 ? 0 : m->states[size_t(i)];
 }
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-    return backend::message_box(owner, text ? text : "", caption ? caption : "Error", type);
+    return backend::message_box(owner, model_of(owner), text ? text : "", caption ? caption : "Error", type);
 }

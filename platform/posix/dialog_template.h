@@ -1,7 +1,7 @@
 // Parsing of dialog templates, standard and extended, into what the backends build windows from.
 #pragma once
 
-#include "backend.h"
+#include "dialog_backend.h"
 
 #include <memory>
 #include <string>

@@ -1,9 +1,10 @@
 // GDI on 32-bit XRGB surfaces: device contexts, compatible bitmaps and the block transfers.
 //
-// The single-pixel BitBlt is the program's hot path (millions of calls per picture), so a transfer
-// costs a tag check, a clip and a store: no allocation, no table lookup.
+// Handles are checked against the registries of live objects and device contexts, never by reading
+// through a pointer that may already be freed. The single-pixel BitBlt is the program's hot path
+// (millions of calls per picture): it remembers the last pair of device contexts it found live, so a
+// transfer costs two compares, a clip and a store: no allocation, no lookup, no stack frame.
 
-#include "backend.h"
 #include "internal.h"
 
 #include <algorithm>
@@ -17,6 +18,7 @@ namespace {
 
 std::unordered_set<const void *> g_live_objects; // bitmaps and brushes made and not yet deleted
 std::unordered_set<const void *> g_live_dcs;
+HDC g_checked_dst = nullptr, g_checked_src = nullptr; // found live by BitBlt; forgotten when freed
 
 HBRUSH__ g_black_brush{{GdiKind::Brush}, 0x000000, true};
 HBRUSH__ g_white_brush{{GdiKind::Brush}, 0xFFFFFF, true};
@@ -34,9 +36,7 @@ int64_t g_max_bitmap_pixels = int64_t(1) << 28;
 HDC new_dc(DcKind kind) {
     HDC dc = new (std::nothrow) HDC__{};
     if (!dc) return nullptr;
-    dc->magic = kDcMagic;
     dc->kind = kind;
-    dc->pixel_tag = kind == DcKind::Screen ? 0 : kPixelTag;
     dc->dirty_x0 = dc->dirty_y0 = 0;
     dc->dirty_x1 = dc->dirty_y1 = 0;
     g_live_dcs.insert(dc);
@@ -45,8 +45,7 @@ HDC new_dc(DcKind kind) {
 
 void free_dc(HDC dc) {
     g_live_dcs.erase(dc);
-    dc->magic = 0;
-    dc->pixel_tag = 0;
+    if (dc == g_checked_dst || dc == g_checked_src) g_checked_dst = g_checked_src = nullptr;
     delete dc;
 }
 
@@ -88,65 +87,48 @@ inline void mark_pixel_dirty(HDC dc, int x, int y) {
     }
 }
 
-// dst = (dst & A) ^ X, with A and X made from the source pixel.
-enum class Rop { Copy, NotCopy, And, Paint, Black, White, Unsupported };
+constexpr uint32_t kRgb = 0x00FFFFFF, kAll = 0xFFFFFFFF;
 
-Rop rop_of(DWORD rop) {
-    switch (rop) {
-    case SRCCOPY:
-        return Rop::Copy;
-    case NOTSRCCOPY:
-        return Rop::NotCopy;
-    case SRCAND:
-        return Rop::And;
-    case SRCPAINT:
-        return Rop::Paint;
-    case BLACKNESS:
-        return Rop::Black;
-    case WHITENESS:
-        return Rop::White;
-    default:
-        return Rop::Unsupported;
-    }
+// Every raster operation the layer knows is one row of this table: dst = (dst & A) ^ X, where
+// A = (src & a_src) ^ a_const and X = (src & x_src) ^ x_const.
+struct Rop {
+    DWORD code;
+    uint32_t a_src, a_const, x_src, x_const;
+};
+constexpr Rop kRops[] = {
+    {SRCCOPY, 0, 0, kAll, 0},        // src
+    {NOTSRCCOPY, 0, 0, kRgb, kRgb},  // ~src
+    {SRCAND, kAll, 0, 0, 0},         // dst & src
+    {SRCPAINT, kAll, kAll, kAll, 0}, // dst | src, as (dst & ~src) ^ src
+    {BLACKNESS, 0, 0, 0, 0},         // black
+    {WHITENESS, 0, 0, 0, kRgb},      // white
+};
+const Rop &kCopy = kRops[0];
+
+const Rop *rop_of(DWORD code) {
+    for (const Rop &r : kRops)
+        if (r.code == code) return &r;
+    return nullptr;
 }
 
-constexpr uint32_t kRgb = 0x00FFFFFF;
+bool rop_uses_source(const Rop &r) {
+    return (r.a_src | r.x_src) != 0;
+}
 
-void apply_row(uint32_t *d, const uint32_t *s, int n, Rop rop) {
-    switch (rop) {
-    case Rop::Copy:
+// One row of a transfer; s is null for the operations that read no source.
+void apply_row(uint32_t *d, const uint32_t *s, int n, const Rop &r) {
+    if (!s) {
+        for (int i = 0; i < n; ++i)
+            d[i] = (d[i] & r.a_const) ^ r.x_const;
+    } else if (&r == &kCopy) {
         if (n == 1)
             *d = *s; // the columns of the squeezed pictures: no library call per row
         else
             std::memcpy(d, s, size_t(n) * 4);
-        break;
-    case Rop::NotCopy:
+    } else {
         for (int i = 0; i < n; ++i)
-            d[i] = ~s[i] & kRgb;
-        break;
-    case Rop::And:
-        for (int i = 0; i < n; ++i)
-            d[i] &= s[i];
-        break;
-    case Rop::Paint:
-        for (int i = 0; i < n; ++i)
-            d[i] |= s[i];
-        break;
-    case Rop::Black:
-        for (int i = 0; i < n; ++i)
-            d[i] = 0;
-        break;
-    case Rop::White:
-        for (int i = 0; i < n; ++i)
-            d[i] = kRgb;
-        break;
-    case Rop::Unsupported:
-        break;
+            d[i] = (d[i] & ((s[i] & r.a_src) ^ r.a_const)) ^ ((s[i] & r.x_src) ^ r.x_const);
     }
-}
-
-bool rop_uses_source(Rop rop) {
-    return rop != Rop::Black && rop != Rop::White;
 }
 
 // Width and height a surface offers for clipping: the screen's size for the screen surface.
@@ -194,7 +176,7 @@ HBITMAP create_bitmap(int w, int h) {
 
 void window_surface_push(HDC dc, bool force) {
     if (dc->kind != DcKind::Window || dc->dirty_x0 >= dc->dirty_x1) return;
-    int64_t now = backend::now_ms();
+    int64_t now = posix::now_ms();
     if (!force && now - g_last_push_ms < kPushIntervalMs) return;
     g_last_push_ms = now;
     HWND hwnd = window_from(dc->hwnd);
@@ -358,12 +340,16 @@ namespace {
 
 // Every transfer but the single-pixel copy: kept out of BitBlt so that the hot case stays small.
 [[gnu::noinline]] BOOL transfer(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
-    if (!dst || dst->magic != kDcMagic || dst->kind == DcKind::Screen) return FALSE;
+    if (!live_dc(dst) || dst->kind == DcKind::Screen) return FALSE;
     Surface *ds = dst->surf;
-    const Rop r = rop_of(rop);
-    const bool uses_source = rop_uses_source(r);
-    if (uses_source && (!src || src->magic != kDcMagic)) return FALSE;
-    if (r == Rop::Unsupported) return FALSE;
+    const Rop *r = rop_of(rop);
+    if (!r) return FALSE;
+    const bool uses_source = rop_uses_source(*r);
+    if (uses_source && !live_dc(src)) return FALSE;
+    if (uses_source && src->kind != DcKind::Screen) {
+        g_checked_dst = dst; // both live pixel surfaces: the hot path may take them as they are
+        g_checked_src = src;
+    }
     if (w <= 0 || h <= 0) return TRUE;
 
     // Clip to the destination, then to the source, in 64 bits: far-off coordinates must not overflow.
@@ -392,16 +378,16 @@ namespace {
 
     if (!uses_source) {
         for (int row = y0; row < y1; ++row)
-            apply_row(ds->px + size_t(row) * ds->stride + x0, nullptr, n, r);
+            apply_row(ds->px + size_t(row) * ds->stride + x0, nullptr, n, *r);
     } else if (src->kind == DcKind::Screen) {
-        if (r == Rop::Copy) {
+        if (r == &kCopy) {
             backend::read_screen(x0 + dx, y0 + dy, n, y1 - y0, ds->px + size_t(y0) * ds->stride + x0,
                                  ds->stride);
         } else {
             std::vector<uint32_t> line(static_cast<size_t>(n));
             for (int row = y0; row < y1; ++row) {
                 backend::read_screen(x0 + dx, row + dy, n, 1, line.data(), n);
-                apply_row(ds->px + size_t(row) * ds->stride + x0, line.data(), n, r);
+                apply_row(ds->px + size_t(row) * ds->stride + x0, line.data(), n, *r);
             }
         }
     } else {
@@ -413,12 +399,12 @@ namespace {
             for (int i = 0; i < y1 - y0; ++i) {
                 int row = bottom_up ? y1 - 1 - i : y0 + i;
                 std::memcpy(line.data(), ss->px + size_t(row + dy) * ss->stride + (x0 + dx), size_t(n) * 4);
-                apply_row(ds->px + size_t(row) * ds->stride + x0, line.data(), n, r);
+                apply_row(ds->px + size_t(row) * ds->stride + x0, line.data(), n, *r);
             }
         } else {
             for (int row = y0; row < y1; ++row)
                 apply_row(ds->px + size_t(row) * ds->stride + x0,
-                          ss->px + size_t(row + dy) * ss->stride + (x0 + dx), n, r);
+                          ss->px + size_t(row + dy) * ss->stride + (x0 + dx), n, *r);
         }
     }
     if (dst->kind == DcKind::Window) mark_dirty(dst, x0, y0, x1, y1);
@@ -443,8 +429,8 @@ struct Blt {
 
 BOOL WINAPI BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
     ++g_transfers;
-    // The hot case: one pixel copied between two pixel surfaces. A separate test for each condition, each
-    // leaving for the general transfer, keeps the hot case free of saved registers.
+    // The hot case: one pixel copied between the two pixel surfaces last found live. A separate test for
+    // each condition, each leaving for the general transfer, keeps the hot case free of saved registers.
     const auto general = [&] { return transfer_of(Blt{dst, x, y, w, h, src, sx, sy, rop}); };
     if (w != 1) [[unlikely]]
         return general();
@@ -452,9 +438,7 @@ BOOL WINAPI BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy,
         return general();
     if (rop != SRCCOPY) [[unlikely]]
         return general();
-    if (!dst || !src) [[unlikely]]
-        return general();
-    if (dst->pixel_tag != kPixelTag || src->pixel_tag != kPixelTag) [[unlikely]]
+    if (dst != g_checked_dst || src != g_checked_src || !dst) [[unlikely]]
         return general();
     Surface *ds = dst->surf;
     const Surface *ss = src->surf;
@@ -472,23 +456,16 @@ BOOL WINAPI BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy,
     return TRUE;
 }
 
+// The program only ever stretches to the same size, which is a plain transfer; a scaling stretch is
+// not part of the subset and fails.
 BOOL WINAPI StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
                        DWORD rop) {
-    if (w == sw && h == sh) return BitBlt(dst, x, y, w, h, src, sx, sy, rop);
-    if (!dst || dst->magic != kDcMagic || dst->kind == DcKind::Screen) return FALSE;
-    if (!src || src->magic != kDcMagic || src->kind == DcKind::Screen) return FALSE;
-    if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return FALSE;
-    // Nearest-neighbour scaling, one destination pixel at a time, through the clipped BitBlt.
-    for (int j = 0; j < h; ++j) {
-        int srow = sy + int(int64_t(j) * sh / h);
-        for (int i = 0; i < w; ++i)
-            BitBlt(dst, x + i, y + j, 1, 1, src, sx + int(int64_t(i) * sw / w), srow, rop);
-    }
-    return TRUE;
+    if (w != sw || h != sh) return FALSE;
+    return BitBlt(dst, x, y, w, h, src, sx, sy, rop);
 }
 
 int WINAPI FillRect(HDC dc, const RECT *rect, HBRUSH brush) {
-    if (!dc || dc->magic != kDcMagic || dc->kind == DcKind::Screen || !rect) return 0;
+    if (!live_dc(dc) || dc->kind == DcKind::Screen || !rect) return 0;
     uint32_t color;
     auto value = reinterpret_cast<uintptr_t>(brush);
     if (value > 0 && value <= 31) {

@@ -2,18 +2,12 @@
 // files and its backends include this.
 #pragma once
 
-#include "winapi_posix.h"
+#include "display_backend.h"
 #include "resources.h"
+#include "testing.h"
+#include "winapi_posix.h"
 
 #include <cstdint>
-
-// A 32-bit XRGB pixel buffer. Stride is in pixels.
-struct Surface {
-    uint32_t *px = nullptr;
-    int w = 0;
-    int h = 0;
-    int stride = 0;
-};
 
 enum class GdiKind : uint32_t { Bitmap = 0x42544D31, Brush = 0x42525348, Dead = 0xDEADDEAD };
 
@@ -35,11 +29,8 @@ struct HBRUSH__ : GdiObject {
 enum class DcKind { Screen, Window, Memory };
 
 struct HDC__ {
-    uint32_t magic;
     DcKind kind;
-    uint32_t
-        pixel_tag; // kPixelTag while live and backed by pixels (window or memory): the one-pixel copy's check
-    Surface *surf; // what transfers read and write; for the screen, null (read through the backend)
+    Surface *surf;  // what transfers read and write; for the screen, null (read through the backend)
     HBITMAP bitmap; // memory surfaces: the selected bitmap
     HWND hwnd;      // window surfaces: the window
     // Dirty area of a window surface since the last push, as [x0,x1) x [y0,y1).
@@ -47,11 +38,7 @@ struct HDC__ {
     uint32_t ops_since_check; // transfers since the clock was last looked at during a long render
 };
 
-constexpr uint32_t kDcMagic = 0x48444321;
-constexpr uint32_t kPixelTag = 0x50495821;
-
 struct HWND__ {
-    uint32_t magic;
     WNDPROC proc;
     DWORD style;
     RECT rect;
@@ -65,8 +52,6 @@ struct HWND__ {
     int dc_count;           // window surfaces handed out and not released
 };
 
-constexpr uint32_t kWndMagic = 0x57494E44;
-
 namespace posix {
 
 // gdi
@@ -77,14 +62,14 @@ void window_surface_push(HDC dc, bool force); // push what a window surface drew
 
 // user
 HWND window_from(HWND hwnd);
-void post_input(UINT msg, WPARAM wp, LPARAM lp); // queued for the saver window
-void invalidate_display_window();                // the display lost the window's pixels (exposure)
-void request_close();                            // termination request: the saver window gets WM_CLOSE
-int64_t next_timer_due_ms();                     // -1 when no timer runs
+HWND display_window();            // the top-level window the display backend shows, if any
+void invalidate_display_window(); // the display lost the window's pixels (exposure)
 void reset_user_state();
 
-// kernel
-int64_t monotonic_ms();
+// events and clock
+void display_window_created();        // a new saver window: it may be closed (once) again
+void wait_for_events(int timeout_ms); // the display's events and the termination signals
+void local_time(SYSTEMTIME *out);
 
 // dialogs
 HWND create_dialog_window(HWND owner);

@@ -3,7 +3,6 @@
 // A named mutex is an exclusive flock on a per-user lock file. The lock belongs to the open file, so it
 // dies with its process: a crashed copy never leaves a stale lock behind.
 
-#include "backend.h"
 #include "host_switches.h"
 #include "internal.h"
 
@@ -70,10 +69,6 @@ bool safe_name(const char *name) {
 } // namespace
 
 namespace posix {
-int64_t monotonic_ms() {
-    return backend::now_ms();
-}
-
 void set_guard_scope(const std::string &scope) {
     g_guard_scope.clear();
     for (char c : scope) {
@@ -138,7 +133,7 @@ BOOL WINAPI CloseHandle(HANDLE handle) {
 }
 
 void WINAPI GetLocalTime(LPSYSTEMTIME out) {
-    if (out) backend::local_time(out);
+    if (out) posix::local_time(out);
 }
 
 int wsprintfA(LPSTR out, LPCSTR format, ...) {

@@ -6,7 +6,6 @@
 // As a command-line program should, it answers --help and --version, and says on standard error when a
 // command line starts nothing or the saver has no display; the exit code stays 0.
 
-#include "backend.h"
 #include "host_switches.h"
 #include "internal.h"
 

@@ -10,13 +10,13 @@
 #include <cstring>
 #include <string>
 #include <strings.h>
+#include <unordered_set>
 #include <vector>
 
 extern "C" const uint8_t scrwarpvue_res[];
 extern "C" const uint32_t scrwarpvue_res_size;
 
 struct HINSTANCE__ {
-    uint32_t magic;
     std::vector<uint8_t> owned; // bytes of a table loaded at run time; empty for the embedded one
     const uint8_t *base;
     size_t size;
@@ -36,7 +36,7 @@ struct HINSTANCE__ {
 
 namespace {
 
-constexpr uint32_t kModuleMagic = 0x4D4F4455;
+std::unordered_set<HINSTANCE> g_loaded; // modules load_module made and free_module has not freed
 
 uint16_t u16(const uint8_t *p) {
     return uint16_t(p[0] | (p[1] << 8));
@@ -112,7 +112,6 @@ namespace posix {
 HINSTANCE module_instance() {
     static HINSTANCE__ *module = [] {
         auto *m = new HINSTANCE__{};
-        m->magic = kModuleMagic;
         m->base = scrwarpvue_res;
         m->size = scrwarpvue_res_size;
         if (!parse_table(m)) m->entries.clear();
@@ -123,7 +122,6 @@ HINSTANCE module_instance() {
 
 HINSTANCE load_module(const uint8_t *data, size_t size) {
     auto *m = new HINSTANCE__{};
-    m->magic = kModuleMagic;
     m->owned.assign(data, data + size);
     m->base = m->owned.data();
     m->size = m->owned.size();
@@ -131,18 +129,16 @@ HINSTANCE load_module(const uint8_t *data, size_t size) {
         delete m;
         return nullptr;
     }
+    g_loaded.insert(m);
     return m;
 }
 
 void free_module(HINSTANCE module) {
-    if (module && module != module_instance() && module->magic == kModuleMagic) {
-        module->magic = 0;
-        delete module;
-    }
+    if (g_loaded.erase(module)) delete module;
 }
 
 bool find_resource(HINSTANCE module, LPCSTR type, LPCSTR name, const uint8_t **data, uint32_t *size) {
-    if (!module || module->magic != kModuleMagic || !type || !name) return false;
+    if ((module != module_instance() && !g_loaded.count(module)) || !type || !name) return false;
     for (const auto &e : module->entries) {
         if (matches(e.type, type) && matches(e.name, name)) {
             *data = e.data;

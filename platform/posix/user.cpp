@@ -5,7 +5,6 @@
 // full period from now, so a slow tick never leaves a backlog. With nothing to hand out, it blocks in
 // the display backend until an event arrives or the next timer is due.
 
-#include "backend.h"
 #include "internal.h"
 
 #include <algorithm>
@@ -72,6 +71,10 @@ void post_input(UINT msg, WPARAM wp, LPARAM lp) {
     if (g_display_window) g_queue.push_back(MSG{g_display_window, msg, wp, lp, 0, {0, 0}});
 }
 
+HWND display_window() {
+    return g_display_window;
+}
+
 void invalidate_display_window() {
     if (g_display_window && g_display_window->visible) {
         g_display_window->needs_paint = true;
@@ -97,7 +100,6 @@ int cursor_count() {
 void reset_user_state() {
     for (HWND w : g_windows) {
         if (w->top_level_display && !w->destroyed) backend::destroy_window(w, &w->surf);
-        w->magic = 0;
         delete w;
     }
     g_windows.clear();
@@ -113,7 +115,6 @@ void reset_user_state() {
 
 HWND create_dialog_window(HWND owner) {
     HWND w = new HWND__{};
-    w->magic = kWndMagic;
     w->is_dialog = true;
     (void)owner;
     g_windows.push_back(w);
@@ -124,7 +125,6 @@ void destroy_dialog_window(HWND w) {
     auto it = std::find(g_windows.begin(), g_windows.end(), w);
     if (it == g_windows.end()) return;
     g_windows.erase(it);
-    w->magic = 0;
     delete w;
 }
 
@@ -144,7 +144,6 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR class_name, LPCSTR, DWORD style, int x
     const WindowClass *wc = find_class(class_name);
     if (!wc) return nullptr;
     HWND hwnd = new HWND__{};
-    hwnd->magic = kWndMagic;
     hwnd->proc = wc->wc.lpfnWndProc;
     hwnd->style = style;
     hwnd->rect = RECT{x, y, x + std::max(w, 0), y + std::max(h, 0)};
@@ -156,7 +155,10 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR class_name, LPCSTR, DWORD style, int x
         hwnd->top_level_display = true;
     }
     g_windows.push_back(hwnd);
-    if (hwnd->top_level_display && !g_display_window) g_display_window = hwnd;
+    if (hwnd->top_level_display && !g_display_window) {
+        g_display_window = hwnd;
+        posix::display_window_created();
+    }
     if (SendMessageA(hwnd, WM_CREATE, 0, 0) == -1) {
         DestroyWindow(hwnd);
         return nullptr;
@@ -310,7 +312,7 @@ int WINAPI GetSystemMetrics(int index) {
 BOOL WINAPI GetMessageA(LPMSG msg, HWND, UINT, UINT) {
     if (!msg) return -1;
     for (;;) {
-        backend::wait_events(0);
+        posix::wait_for_events(0);
         if (!g_queue.empty()) {
             *msg = g_queue.front();
             g_queue.pop_front();
@@ -327,11 +329,11 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND, UINT, UINT) {
                 return TRUE;
             }
         }
-        int64_t now = backend::now_ms();
+        int64_t now = posix::now_ms();
         if (take_timer(msg, now)) return TRUE;
         int64_t due = posix::next_timer_due_ms();
         int timeout = due < 0 ? -1 : int(std::min<int64_t>(due - now, 1 << 30));
-        backend::wait_events(timeout);
+        posix::wait_for_events(timeout);
     }
 }
 
@@ -342,7 +344,7 @@ BOOL WINAPI TranslateMessage(const MSG *) {
 LRESULT WINAPI DispatchMessageA(const MSG *msg) {
     if (!msg) return 0;
     if (msg->message == WM_TIMER && msg->lParam) {
-        reinterpret_cast<TIMERPROC>(msg->lParam)(msg->hwnd, WM_TIMER, msg->wParam, DWORD(backend::now_ms()));
+        reinterpret_cast<TIMERPROC>(msg->lParam)(msg->hwnd, WM_TIMER, msg->wParam, DWORD(posix::now_ms()));
         return 0;
     }
     return SendMessageA(msg->hwnd, msg->message, msg->wParam, msg->lParam);
@@ -371,7 +373,7 @@ int WINAPI ShowCursor(BOOL show) {
 UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT period, TIMERPROC proc) {
     if (hwnd && !posix::window_from(hwnd)) return 0;
     if (period < 10) period = 10; // USER_TIMER_MINIMUM
-    int64_t due = backend::now_ms() + period;
+    int64_t due = posix::now_ms() + period;
     for (auto &t : g_timers) {
         if (t.hwnd == hwnd && t.id == id) {
             t.period = period;

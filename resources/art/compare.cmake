@@ -1,5 +1,5 @@
-# Runs artgen into OUT and checks every file it writes matches the committed copy under SRC byte for
-# byte, and that both hold the same number of files.
+# Runs artgen into OUT and checks every file it writes (bitmaps, icon, artwork.h) matches the
+# committed copy under SRC byte for byte, and that both hold the same number of files.
 #   cmake -DARTGEN=<artgen> -DSRC=<repo>/resources -DOUT=<scratch dir> -P compare.cmake
 
 foreach(var ARTGEN SRC OUT)
@@ -14,8 +14,10 @@ if(NOT status EQUAL 0)
     message(FATAL_ERROR "artgen failed (${status}): ${errors}")
 endif()
 
-file(GLOB generated RELATIVE "${OUT}" "${OUT}/bitmaps/*.bmp" "${OUT}/*.ico" "${OUT}/icons/*.png")
-file(GLOB committed RELATIVE "${SRC}" "${SRC}/bitmaps/*.bmp" "${SRC}/*.ico" "${SRC}/icons/*.png")
+file(GLOB generated RELATIVE "${OUT}" "${OUT}/bitmaps/*.bmp" "${OUT}/*.ico" "${OUT}/icons/*.png"
+     "${OUT}/artwork.h")
+file(GLOB committed RELATIVE "${SRC}" "${SRC}/bitmaps/*.bmp" "${SRC}/*.ico" "${SRC}/icons/*.png"
+     "${SRC}/artwork.h")
 list(SORT generated)
 list(SORT committed)
 list(LENGTH generated generated_count)

@@ -1774,6 +1774,58 @@ const Expected kExpected[] = {
     {"XHONOO-01", 102, 222}, {"XHONOO-02", 102, 222}, {"XHONOO-03", 102, 222},
 };
 
+// The robot's pose catalogue: the bitmap each of the 79 poses shows, in catalogue order (a bitmap may
+// serve several poses; DMY-00 stands for the poses that show nothing).
+const char *const kPoseCatalogue[] = {
+    "SOK-TAN00", "SOK-TAN01", "FLY-01",    "FLY-02",    "FLY-03",    "FLY-04",    "FLY-05",    "FLY-06",
+    "FLY-07",    "FLY-08",    "FLY-09",    "DMY-00",    "OPEN-01",   "OPEN-02",   "OPEN-03",   "OPEN-04",
+    "OPEN-05",   "TATU-01",   "TATU-02",   "RIGH-01",   "RIGH-02",   "RIGH-03",   "RIGH-04",   "LEFT-01",
+    "LEFT-02",   "LEFT-03",   "LEFT-04",   "TEBURI-01", "WARAI-01",  "MUKUL-01",  "MUKUL-02",  "MUKUL-03",
+    "MUKUL-04",  "GENKIL-01", "GENKIL-02", "GENKIL-01", "GENKIL-02", "TENTOL-01", "TENTOL-02", "TENTOL-03",
+    "TENTOL-04", "TENTOL-05", "TENTOL-06", "TENTOL-07", "TENTOL-08", "TENTOL-09", "TENTOL-10", "TENTOL-11",
+    "NERU-01",   "NERU-02",   "NERU-03",   "FLY-01",    "FLY-02",    "DMY-00",    "DMY-00",    "DMY-00",
+    "DMY-00",    "DMY-00",    "DMY-00",    "DMY-00",    "GENKIR-01", "GENKIR-02", "GENKIR-01", "GENKIR-02",
+    "MUKUR-01",  "MUKUR-02",  "MUKUR-03",  "MUKUR-04",  "TENTOR-01", "TENTOR-02", "TENTOR-03", "TENTOR-04",
+    "TENTOR-05", "TENTOR-06", "TENTOR-07", "TENTOR-08", "TENTOR-09", "TENTOR-10", "TENTOR-11",
+};
+
+// The facts about the pictures that the program's code needs, as a header it includes.
+std::string artworkHeader() {
+    std::string h = "// Written by resources/art/generate.cpp with the pictures: what the program needs to "
+                    "know about them.\n"
+                    "// Do not edit; run artgen instead.\n"
+                    "#pragma once\n// clang-format off\n\n"
+                    "// The robot's poses: the bitmap of each, by resource name, in catalogue order.\n"
+                    "#define ARTWORK_POSE_COUNT " +
+                    std::to_string(std::size(kPoseCatalogue)) +
+                    "\n"
+                    "#define ARTWORK_POSE_NAMES";
+    for (size_t i = 0; i < std::size(kPoseCatalogue); ++i)
+        h += std::string(i % 8 == 0 ? " \\\n   " : "") + " \"" + kPoseCatalogue[i] + "\"" +
+             (i + 1 < std::size(kPoseCatalogue) ? "," : "");
+    h += "\n\n"
+         "// The scorch mask and image (XHONOO-BK1, XHONOO-BK2): their size.\n"
+         "#define ARTWORK_SCORCH_WIDTH " +
+         std::to_string(kScorchW) +
+         "\n"
+         "#define ARTWORK_SCORCH_HEIGHT " +
+         std::to_string(kScorchH) +
+         "\n"
+         "// The flame frames (XHONOO-01 to -03): their size, and where they sit in the scorch picture.\n"
+         "#define ARTWORK_FLAME_WIDTH " +
+         std::to_string(kFlameW) +
+         "\n"
+         "#define ARTWORK_FLAME_HEIGHT " +
+         std::to_string(kFlameH) +
+         "\n"
+         "#define ARTWORK_FLAME_X " +
+         std::to_string(kFlameX0) +
+         "\n"
+         "#define ARTWORK_FLAME_Y " +
+         std::to_string(kFlameY0) + "\n";
+    return h;
+}
+
 void checkPose(const Named &n, const Palette &pal) {
     const Indexed &img = n.img;
     int left = img.w, right = -1;
@@ -1891,6 +1943,12 @@ int run(int argc, char **argv) {
     }
     require(all.back().img.px.size() > 0, "flames drawn");
 
+    for (const char *name : kPoseCatalogue)
+        require(std::any_of(all.begin(), all.end(), [&](const Named &n) { return n.name == name; }),
+                std::string("the catalogue names a bitmap that is not drawn: ") + name);
+    require(kFlameX1 - kFlameX0 + 1 == kFlameW && kFlameY1 - kFlameY0 + 1 == kFlameH,
+            "the flame rectangle is the flame frames' size");
+
     const Icon icon = drawIcon();
 
     std::filesystem::create_directories(outDir / "bitmaps");
@@ -1900,6 +1958,8 @@ int run(int argc, char **argv) {
     std::filesystem::create_directories(outDir / "icons");
     writeFile(outDir / "icons" / "scrwarpvue-32.png", encodeIconPng(icon, 1));
     writeFile(outDir / "icons" / "scrwarpvue-128.png", encodeIconPng(icon, 4));
+    const std::string header = artworkHeader();
+    writeFile(outDir / "artwork.h", std::vector<uint8_t>(header.begin(), header.end()));
     if (!sheetPath.empty()) writeContactSheet(sheetPath, all, pal);
     if (!iconPreviewPath.empty()) writeIconPreview(iconPreviewPath, icon);
     return 0;

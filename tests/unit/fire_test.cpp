@@ -18,7 +18,8 @@ namespace {
 
 using test::SaverTest;
 
-constexpr int kScorchW = 275, kScorchH = 317, kFlameW = 102, kFlameH = 222;
+constexpr int kScorchW = ARTWORK_SCORCH_WIDTH, kScorchH = ARTWORK_SCORCH_HEIGHT,
+              kFlameW = ARTWORK_FLAME_WIDTH, kFlameH = ARTWORK_FLAME_HEIGHT;
 constexpr uint32_t kChar = 0x313131, kBoard = 0x20A040;
 constexpr uint32_t kFlame[3] = {0xC04010, 0xD06020, 0xE08030};
 
@@ -90,7 +91,7 @@ struct Screen {
     Screen &Flame(int ox, int oy, int frame) {
         for (int y = 0; y < kFlameH; ++y)
             for (int x = 0; x < kFlameW; ++x)
-                Set(ox + 112 + x, oy + 54 + y, kFlame[frame - 1]);
+                Set(ox + ARTWORK_FLAME_X + x, oy + ARTWORK_FLAME_Y + y, kFlame[frame - 1]);
         return *this;
     }
 };

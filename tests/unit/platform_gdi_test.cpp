@@ -171,6 +171,24 @@ TEST_F(PlatformGdi, FillRectAndEqualStretchAreClipped) {
     }
 }
 
+TEST_F(PlatformGdi, ATransferWithinOneSurfaceReadsThePixelsAsTheyWereBefore) {
+    // Down and right, up and left, and along the row: each overlaps what it reads. A scaling stretch
+    // is not supported and leaves the surface alone.
+    const int cases[][6] = {{2, 1, 5, 4, 0, 0}, {0, 0, 6, 5, 1, 1}, {1, 2, 7, 1, 0, 2}};
+    for (const auto &c : cases) {
+        MemSurface a(kW, kH, DstPattern);
+        EXPECT_TRUE(BitBlt(a.dc, c[0], c[1], c[2], c[3], a.dc, c[4], c[5], SRCCOPY));
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) {
+                bool inside = x >= c[0] && x < c[0] + c[2] && y >= c[1] && y < c[1] + c[3];
+                EXPECT_EQ(a.At(x, y),
+                          inside ? DstPattern(x - c[0] + c[4], y - c[1] + c[5]) : DstPattern(x, y))
+                    << x << "," << y;
+            }
+        EXPECT_FALSE(StretchBlt(a.dc, 0, 0, 4, 4, a.dc, 0, 0, 2, 2, SRCCOPY));
+    }
+}
+
 TEST_F(PlatformGdi, TheScreenSurfaceReadsTheVirtualScreen) {
     PaintDesktop(6, 5);
     HDC screen = GetDC(nullptr);

@@ -69,4 +69,43 @@ TEST_F(PlatformUser, QuitComesAfterThePostedMessages) {
     EXPECT_EQ(msg.wParam, 3u);
 }
 
+TEST_F(PlatformUser, DisplayInputBecomesTheWindowsMessages) {
+    // Keys with Alt held (or Alt itself) are system keys; buttons carry the held keys and the window
+    // point; the wheel carries its delta and the screen point; a lost display closes the window once.
+    using E = posix::InputEvent;
+    struct Case {
+        E ev;
+        UINT msg;
+        WPARAM wp;
+        LPARAM lp;
+    } cases[] = {
+        {{E::Key, 0x41, 30}, WM_KEYDOWN, 0x41, LPARAM(1 | 30 << 16)},
+        {{E::Key, 0x41, 30, 0, posix::kAltHeld}, WM_SYSKEYDOWN, 0x41, LPARAM(1 | 30 << 16 | 1 << 29)},
+        {{E::Key, 0x12, 64}, WM_SYSKEYDOWN, 0x12, LPARAM(1 | 64 << 16 | 1 << 29)},
+        {{E::Button, 0, 0, 1, posix::kShiftHeld, 5, 6}, WM_LBUTTONDOWN, 0x0001 | 0x0004, MAKELPARAM(5, 6)},
+        {{E::Button, 0, 0, 3, posix::kControlHeld, 5, 6}, WM_RBUTTONDOWN, 0x0002 | 0x0008, MAKELPARAM(5, 6)},
+        {{E::Button, 0, 0, 2, 0, 5, 6}, WM_MBUTTONDOWN, 0x0010, MAKELPARAM(5, 6)},
+        {{E::Button, 0, 0, 5, posix::kLeftHeld, 5, 6, 50, 60},
+         WM_MOUSEWHEEL,
+         MAKEWPARAM(1, WORD(-120)),
+         MAKELPARAM(50, 60)},
+        {{E::Button, 0, 0, 7, 0, 5, 6, 50, 60}, WM_MOUSEHWHEEL, MAKEWPARAM(0, 120), MAKELPARAM(50, 60)},
+        {{E::Motion, 0, 0, 0, posix::kRightHeld, 7, 8}, WM_MOUSEMOVE, 0x0002, MAKELPARAM(7, 8)},
+    };
+    MSG msg{};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.msg);
+        posix::input(c.ev);
+        ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
+        EXPECT_EQ(msg.hwnd, hwnd_);
+        EXPECT_EQ(msg.message, c.msg);
+        EXPECT_EQ(msg.wParam, c.wp);
+        EXPECT_EQ(msg.lParam, c.lp);
+    }
+    EXPECT_TRUE(posix::display_lost());
+    EXPECT_FALSE(posix::display_lost());
+    ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
+    EXPECT_EQ(msg.message, UINT(WM_CLOSE));
+}
+
 } // namespace

@@ -183,6 +183,45 @@ TEST_F(SettingsTest, CancellingAfterChoosingOvervoltageNeitherWarnsNorWrites) {
     EXPECT_EQ(ProfileText(), "[SCRWARPVUE_SECTION]\nDispType=2\n");
 }
 
+TEST_F(SettingsTest, KeyboardWalksTheTabStopsAndTheFaultButtons) {
+    // Tab reaches the faults at the checked button (a radio button is a tab stop while checked); the
+    // arrows walk the dialog's one group in template order, choosing each fault they land on and
+    // wrapping round; Space toggles the focused box; Enter presses the default button.
+    SetProfile("[SCRWARPVUE_SECTION]\nDispType=5\nDispRobo=1\n");
+    using K = dialog::Key;
+    struct Step {
+        K key;
+        int focus;
+        std::vector<int> checked;
+    } steps[] = {
+        {K::Tab, 2, {1004, 1007}},     {K::Tab, 1004, {1004, 1007}},  {K::Down, 1005, {1005, 1007}},
+        {K::Down, 1006, {1006, 1007}}, {K::Down, 1007, {1006, 1007}}, {K::Down, 1008, {1007, 1008}},
+        {K::Down, 1, {1007, 1008}},    {K::Up, 1008, {1007, 1008}},   {K::BackTab, 1007, {1007, 1008}},
+        {K::BackTab, 2, {1007, 1008}}, {K::Tab, 1007, {1007, 1008}},  {K::Space, 1007, {1008}},
+        {K::Up, 1006, {1006}},         {K::Up, 1005, {1005}},
+    };
+    EXPECT_EQ(RunDialog([&](HWND) {
+                  EXPECT_EQ(headless::dialog_focus(), 1);
+                  for (const Step &step : steps) {
+                      headless::dialog_key(step.key);
+                      EXPECT_EQ(headless::dialog_focus(), step.focus) << "step " << &step - steps;
+                      EXPECT_EQ(Checked(), step.checked) << "step " << &step - steps;
+                  }
+                  headless::dialog_enter();
+              }),
+              0);
+    EXPECT_EQ(ProfileText(), "[SCRWARPVUE_SECTION]\nDispType=6\nDispRobo=0\n");
+    // Enter on the focused cancel button cancels: nothing is written.
+    std::filesystem::remove(Profile());
+    EXPECT_EQ(RunDialog([](HWND) {
+                  headless::dialog_key(dialog::Key::Tab);
+                  headless::dialog_enter();
+              }),
+              0);
+    EXPECT_FALSE(headless::dialog_left_open());
+    EXPECT_FALSE(std::filesystem::exists(Profile()));
+}
+
 TEST_F(SettingsTest, DialogChoiceThenSaverRun) {
     EXPECT_EQ(RunDialog([](HWND) {
                   headless::dialog_click(1006);

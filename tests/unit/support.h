@@ -5,6 +5,7 @@
 #include "fire/fire.h"
 #include "host/saver_app.h"
 #include "platform/posix/headless/headless.h"
+#include "platform/posix/internal.h"
 #include "platform/posix/resources.h"
 #include "robot/interpreter.h"
 

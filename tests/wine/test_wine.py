@@ -22,7 +22,7 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "x11"))
 import xharness  # noqa: E402
-from test_display_types import expected as closed_form  # noqa: E402
+from fault_pictures import expected as closed_form  # noqa: E402
 
 SCR = os.environ.get("SCRWARPVUE_SCR", "")
 SHOTS = os.environ.get("SCRWARPVUE_SHOTS", "")

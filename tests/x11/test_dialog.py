@@ -223,13 +223,20 @@ class SettingsDialogTest(DialogTestCase):
         self.assertEqual((keys.get("DispType"), keys.get("DispRobo")), ("2", "0"), keys)
 
     def test_keyboard_tab_stops_space_and_enter(self):
-        # Tab goes confirm -> cancel -> robot box (the radio buttons are no tab stops); Space toggles the
-        # box; Enter on a control that is no push button presses the default one.
+        # Tab goes confirm -> cancel -> the checked fault -> robot box; Space toggles the box; Enter on a
+        # control that is no push button presses the default one.
         program, window = self.open_dialog(DispType=5, DispRobo=1)
-        self.key(window, "the dialog", "Tab", "Tab", "space", "Return")
+        self.key(window, "the dialog", "Tab", "Tab", "Tab", "space", "Return")
         self.assert_quiet_exit(program, "confirming from the keyboard")
         keys = profile_keys(self.x.read_profile())
         self.assertEqual((keys.get("DispType"), keys.get("DispRobo")), ("5", "0"), keys)
+
+    def test_arrow_keys_choose_a_fault(self):
+        # From the checked fault (mirror, 1004) Up chooses the power shortage (1003, type 3).
+        program, window = self.open_dialog(DispType=5, DispRobo=1)
+        self.key(window, "the dialog", "Tab", "Tab", "Up", "Return")
+        self.assert_quiet_exit(program, "confirming the arrow's choice")
+        self.assertEqual(profile_keys(self.x.read_profile()).get("DispType"), "3")
 
     def test_enter_on_the_focused_cancel_button_cancels(self):
         program, window = self.open_dialog(DispType=3, DispRobo=0)

@@ -6,12 +6,13 @@ import signal
 import subprocess
 
 import xharness
+from fault_pictures import expected
 
 
 class Lifecycle(xharness.SaverTestCase):
     def setUp(self):
         super().setUp()
-        self.mirrored = [self.pattern[y * self.w + self.w - 1 - x] for y in range(self.h) for x in range(self.w)]
+        self.mirrored = expected(5, self.w, self.h, self.pattern)
 
     def start_mirror(self):
         self.x.write_profile(DispType=5, DispRobo=0)
@@ -40,8 +41,7 @@ class Lifecycle(xharness.SaverTestCase):
 
     def test_profile_gets_eternal_fire_when_there_was_none(self):
         saver = self.start()  # no profile: type 1, robot on
-        want = [self.pattern[(self.h - 1 - y) * self.w + self.w - 1 - x] for y in range(self.h) for x in
-                range(self.w)]
+        want = expected(1, self.w, self.h, self.pattern)
         self.x.wait_for_screen(want, "the default display type")
         saver.proc.send_signal(signal.SIGTERM)
         self.assert_quiet_exit(saver, "SIGTERM")

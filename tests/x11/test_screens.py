@@ -5,14 +5,15 @@ ways), a server without MIT-SHM (plain XPutImage), and a primary monitor smaller
 import subprocess
 
 import xharness
+from fault_pictures import expected
 
 
 def half_turn(w, h, p):
-    return [p[(h - 1 - y) * w + (w - 1 - x)] for y in range(h) for x in range(w)]
+    return expected(1, w, h, p)
 
 
 def mirror(w, h, p):
-    return [p[y * w + (w - 1 - x)] for y in range(h) for x in range(w)]
+    return expected(5, w, h, p)
 
 
 class SixteenBitScreen(xharness.SaverTestCase):

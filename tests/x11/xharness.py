@@ -165,8 +165,16 @@ class XServer:
         return self.wait_for_screen(self.desktop, "the desktop picture")
 
     def screenshot(self):
-        out = subprocess.run(["xwd", "-root", "-silent"], env=self.env, stdout=subprocess.PIPE, check=True,
-                             timeout=DEADLINE).stdout
+        # xwd gives up with BadWindow when a window goes away while it walks the tree (a program under
+        # test closing, Wine replacing a window): such a dump is taken again.
+        for attempt in range(5):
+            run = subprocess.run(["xwd", "-root", "-silent"], env=self.env, stdout=subprocess.PIPE,
+                                 stderr=subprocess.PIPE, timeout=DEADLINE)
+            if run.returncode == 0 or attempt == 4:
+                break
+            time.sleep(0.1)
+        run.check_returncode()
+        out = run.stdout
         w, h, pixels = parse_xwd(out)
         assert (w, h) == (self.width, self.height), (w, h)
         return pixels

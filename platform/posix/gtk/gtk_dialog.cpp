@@ -1,8 +1,12 @@
 // Dialogs and message boxes through GTK 3: the modal window DialogBoxParamA shows, laid out from the
 // dialog template, and the modal box MessageBoxA shows. GTK starts on first use; when it cannot (no
 // display), no dialog opens and every message box counts as confirmed at once, without a word.
+//
+// The layer's dialog model decides everything a dialog does (check states, focus, the default button,
+// what a click or key means): the window reports clicks and the dialog manager's keys to the model and
+// then shows what the model holds.
 
-#include "../backend.h"
+#include "../dialog_backend.h"
 
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
@@ -75,65 +79,36 @@ void add_dialog_css() {
 }
 
 struct Control {
-    int id = 0;
-    DWORD kind = 0; // BS_* type
-    bool tabstop = false;
     GtkWidget *widget = nullptr;
-    GtkWidget *none = nullptr; // radio buttons: the group's hidden member that stands for "none checked"
+    GtkWidget *none = nullptr; // radio buttons: a hidden partner that is active while it is unchecked
 };
 
-struct Dialog {
-    HWND hwnd = nullptr;
-    DLGPROC proc = nullptr;
+struct View {
     GtkWidget *window = nullptr;
     std::vector<Control> controls;
-    GtkWidget *default_button = nullptr;
     GMainLoop *loop = nullptr;
-    bool ended = false;
-    INT_PTR result = -1;
-    int quiet = 0; // >0 while the program itself changes check states: no notifications
+    int quiet = 0; // >0 while the window is made to show the model: its own signals are not reports
 };
 
-std::vector<Dialog *> g_dialogs; // the dialogs being run, innermost last
-
-Dialog *find_dialog(HWND hwnd) {
-    for (Dialog *d : g_dialogs)
-        if (d->hwnd == hwnd) return d;
-    return nullptr;
+View *view_of(dialog::Model *m) {
+    return static_cast<View *>(m->view);
 }
 
-Control *find_control(Dialog *d, int id) {
-    if (!d) return nullptr;
-    for (Control &c : d->controls)
-        if (c.id == id) return &c;
-    return nullptr;
+int index_of_widget(View *v, GtkWidget *w) {
+    for (size_t i = 0; i < v->controls.size(); ++i)
+        if (v->controls[i].widget == w) return int(i);
+    return -1;
 }
 
-Control *control_of(Dialog *d, GtkWidget *w) {
-    for (Control &c : d->controls)
-        if (c.widget == w) return &c;
-    return nullptr;
-}
-
-bool is_push(DWORD kind) {
-    return kind == BS_PUSHBUTTON || kind == BS_DEFPUSHBUTTON;
-}
-
-void send_command(Dialog *d, int id) {
-    if (d->ended) return;
-    d->proc(d->hwnd, WM_COMMAND, MAKEWPARAM(id, 0 /* BN_CLICKED */), 0);
-}
-
-// A control was clicked or toggled. Radio buttons report only when they end up checked (the one the
-// user left reports nothing); check boxes report every user toggle; changes the program makes report
-// nothing.
+// A button was clicked (by the mouse, the space bar or its mnemonic): the model says what it means.
 void on_clicked(GtkButton *button, gpointer data) {
-    Dialog *d = static_cast<Dialog *>(data);
-    if (d->quiet > 0) return;
-    Control *c = control_of(d, GTK_WIDGET(button));
-    if (!c) return;
-    if (GTK_IS_RADIO_BUTTON(button) && !gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(button))) return;
-    send_command(d, c->id);
+    auto *m = static_cast<dialog::Model *>(data);
+    View *v = view_of(m);
+    if (v->quiet > 0) return;
+    int i = index_of_widget(v, GTK_WIDGET(button));
+    if (i < 0) return;
+    dialog::click(m, i);
+    backend::dialog_update(m);
 }
 
 // Without a window manager nobody gives the new window the keyboard: it takes it itself once mapped.
@@ -143,54 +118,54 @@ gboolean on_map(GtkWidget *window, GdkEvent *, gpointer) {
 }
 
 gboolean on_delete(GtkWidget *, GdkEvent *, gpointer data) {
-    send_command(static_cast<Dialog *>(data), IDCANCEL);
+    auto *m = static_cast<dialog::Model *>(data);
+    dialog::key(m, dialog::Key::Escape);
+    backend::dialog_update(m);
     return TRUE; // the window stays until the handler ends the dialog
 }
 
-// Tab moves between the template's tab stops in template order, Enter presses the focused push button
-// or else the default one, Escape cancels.
-gboolean on_key(GtkWidget *window, GdkEventKey *event, gpointer data) {
-    Dialog *d = static_cast<Dialog *>(data);
-    GtkWidget *focus = gtk_window_get_focus(GTK_WINDOW(window));
+// The dialog manager's keys go to the model; the others (the space bar on a button, mnemonics) to GTK.
+gboolean on_key(GtkWidget *, GdkEventKey *event, gpointer data) {
+    auto *m = static_cast<dialog::Model *>(data);
+    dialog::Key key;
     switch (event->keyval) {
     case GDK_KEY_Escape:
-        send_command(d, IDCANCEL);
-        return TRUE;
+        key = dialog::Key::Escape;
+        break;
     case GDK_KEY_Return:
     case GDK_KEY_KP_Enter:
-    case GDK_KEY_ISO_Enter: {
-        Control *c = focus ? control_of(d, focus) : nullptr;
-        if (c && is_push(c->kind))
-            gtk_button_clicked(GTK_BUTTON(c->widget));
-        else if (d->default_button)
-            gtk_button_clicked(GTK_BUTTON(d->default_button));
-        else
-            send_command(d, IDOK);
-        return TRUE;
-    }
+    case GDK_KEY_ISO_Enter:
+        key = dialog::Key::Enter;
+        break;
     case GDK_KEY_Tab:
     case GDK_KEY_KP_Tab:
-    case GDK_KEY_ISO_Left_Tab: {
+    case GDK_KEY_ISO_Left_Tab:
         if (event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)) return FALSE;
-        bool back = event->keyval == GDK_KEY_ISO_Left_Tab || (event->state & GDK_SHIFT_MASK);
-        int n = int(d->controls.size());
-        int at = -1;
-        for (int i = 0; i < n; ++i)
-            if (d->controls[size_t(i)].widget == focus) at = i;
-        if (at < 0) at = back ? 0 : n - 1;
-        for (int step = 1; step <= n; ++step) {
-            int i = ((back ? at - step : at + step) % n + n) % n;
-            const Control &c = d->controls[size_t(i)];
-            if (c.tabstop && gtk_widget_get_visible(c.widget) && gtk_widget_get_sensitive(c.widget)) {
-                gtk_widget_grab_focus(c.widget);
-                break;
-            }
-        }
-        return TRUE;
-    }
+        key = event->keyval == GDK_KEY_ISO_Left_Tab || (event->state & GDK_SHIFT_MASK) ? dialog::Key::BackTab
+                                                                                       : dialog::Key::Tab;
+        break;
+    case GDK_KEY_Up:
+    case GDK_KEY_KP_Up:
+        key = dialog::Key::Up;
+        break;
+    case GDK_KEY_Down:
+    case GDK_KEY_KP_Down:
+        key = dialog::Key::Down;
+        break;
+    case GDK_KEY_Left:
+    case GDK_KEY_KP_Left:
+        key = dialog::Key::Left;
+        break;
+    case GDK_KEY_Right:
+    case GDK_KEY_KP_Right:
+        key = dialog::Key::Right;
+        break;
     default:
         return FALSE;
     }
+    dialog::key(m, key);
+    backend::dialog_update(m);
+    return TRUE;
 }
 
 // Dialog base units of the dialog font: the average width of the Latin letters and the line height,
@@ -229,26 +204,23 @@ std::string mnemonic_text(const char *text) {
     return out;
 }
 
-GtkWidget *make_control(const backend::DialogControl &tc, Dialog *d, std::vector<GtkWidget *> *radio_group,
-                        Control *c) {
-    DWORD kind = tc.style & BS_TYPEMASK;
+GtkWidget *make_control(const backend::DialogControl &tc, dialog::Model *m, int i, Control *c) {
     const std::string label = mnemonic_text(tc.text ? tc.text : "");
     const char *text = label.c_str();
     GtkWidget *w = nullptr;
-    if (std::string_view(tc.klass) != "BUTTON") {
-        w = gtk_label_new_with_mnemonic(text); // other classes are shown as their text
-        gtk_label_set_xalign(GTK_LABEL(w), 0);
-        set_japanese(w);
-        return w;
-    }
-    switch (kind) {
+    switch (dialog::kind(*m, i)) {
     case BS_PUSHBUTTON:
     case BS_DEFPUSHBUTTON:
         w = gtk_button_new_with_mnemonic(text);
         gtk_widget_set_can_default(w, TRUE);
-        if (kind == BS_DEFPUSHBUTTON && !d->default_button) d->default_button = w;
         break;
     case BS_GROUPBOX:
+        if (std::string_view(tc.klass) != "BUTTON") {
+            w = gtk_label_new_with_mnemonic(text); // other classes are shown as their text
+            gtk_label_set_xalign(GTK_LABEL(w), 0);
+            set_japanese(w);
+            return w;
+        }
         w = gtk_frame_new(nullptr);
         gtk_frame_set_label_widget(GTK_FRAME(w), gtk_label_new_with_mnemonic(text));
         gtk_frame_set_label_align(GTK_FRAME(w), 0.03f, 0.5f);
@@ -256,24 +228,18 @@ GtkWidget *make_control(const backend::DialogControl &tc, Dialog *d, std::vector
         return w;
     case BS_RADIOBUTTON:
     case BS_AUTORADIOBUTTON:
-        if (radio_group->empty()) {
-            // The group's hidden member comes first; it holds the state where no button is checked.
-            GtkWidget *none = gtk_radio_button_new(nullptr);
-            gtk_widget_set_no_show_all(none, TRUE);
-            radio_group->push_back(none);
-        }
-        w = gtk_radio_button_new_with_mnemonic_from_widget(GTK_RADIO_BUTTON(radio_group->front()), text);
-        c->none = radio_group->front();
-        radio_group->push_back(w);
+        // Each radio button pairs with a hidden one, so that it can show any state the model gives it;
+        // the model keeps the group's buttons exclusive.
+        c->none = gtk_radio_button_new(nullptr);
+        gtk_widget_set_no_show_all(c->none, TRUE);
+        w = gtk_radio_button_new_with_mnemonic_from_widget(GTK_RADIO_BUTTON(c->none), text);
         break;
-    case BS_CHECKBOX:
-    case BS_AUTOCHECKBOX:
     default:
         w = gtk_check_button_new_with_mnemonic(text);
         break;
     }
     set_japanese(gtk_bin_get_child(GTK_BIN(w)));
-    g_signal_connect(w, "clicked", G_CALLBACK(on_clicked), d);
+    g_signal_connect(w, "clicked", G_CALLBACK(on_clicked), m);
     return w;
 }
 
@@ -301,144 +267,125 @@ void flush_display() {
 
 namespace backend {
 
-INT_PTR dialog_run(const DialogTemplate *tpl, HWND dialog, HWND owner, DLGPROC proc, LPARAM init) {
-    if (!gtk_ready()) return -1;
-
-    Dialog d;
-    d.hwnd = dialog;
-    d.proc = proc;
-    d.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    GtkWindow *win = GTK_WINDOW(d.window);
+bool dialog_open(dialog::Model *m) {
+    if (!gtk_ready()) return false;
+    const DialogTemplate *tpl = m->tpl;
+    auto *v = new View;
+    m->view = v;
+    v->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkWindow *win = GTK_WINDOW(v->window);
     gtk_window_set_title(win, tpl->caption ? tpl->caption : "");
     gtk_window_set_resizable(win, FALSE);
     gtk_window_set_type_hint(win, GDK_WINDOW_TYPE_HINT_DIALOG);
     gtk_window_set_modal(win, TRUE);
     gtk_window_set_position(win, GTK_WIN_POS_CENTER);
-    if (Dialog *parent = find_dialog(owner)) {
-        gtk_window_set_transient_for(win, GTK_WINDOW(parent->window));
+    if (m->owner) {
+        gtk_window_set_transient_for(win, GTK_WINDOW(view_of(m->owner)->window));
         gtk_window_set_position(win, GTK_WIN_POS_CENTER_ON_PARENT);
     }
 
     add_dialog_css();
-    gtk_widget_set_name(d.window, kDialogName);
+    gtk_widget_set_name(v->window, kDialogName);
 
     GtkWidget *fixed = gtk_fixed_new();
-    gtk_container_add(GTK_CONTAINER(d.window), fixed);
+    gtk_container_add(GTK_CONTAINER(v->window), fixed);
 
-    // Controls in template order. A radio group runs from a control with WS_GROUP to the next one.
-    std::vector<GtkWidget *> radio_group;
-    d.controls.resize(size_t(std::max(0, tpl->count)));
+    // Controls in template order.
+    v->controls.resize(size_t(std::max(0, tpl->count)));
     for (int i = 0; i < tpl->count; ++i) {
-        const DialogControl &tc = tpl->controls[i];
-        Control &c = d.controls[size_t(i)];
-        if (tc.style & WS_GROUP) radio_group.clear();
-        c.id = tc.id;
-        c.kind = tc.style & BS_TYPEMASK;
-        c.tabstop = (tc.style & WS_TABSTOP) != 0;
-        c.widget = make_control(tc, &d, &radio_group, &c);
-        if (c.none && !gtk_widget_get_parent(c.none)) gtk_fixed_put(GTK_FIXED(fixed), c.none, 0, 0);
+        Control &c = v->controls[size_t(i)];
+        c.widget = make_control(tpl->controls[i], m, i, &c);
+        if (c.none) gtk_fixed_put(GTK_FIXED(fixed), c.none, 0, 0);
         gtk_fixed_put(GTK_FIXED(fixed), c.widget, 0, 0);
-        if (!c.tabstop && is_push(c.kind)) gtk_widget_set_can_focus(c.widget, FALSE);
+        DWORD kind = dialog::kind(*m, i);
+        if (!m->tabstop[size_t(i)] && (kind == BS_PUSHBUTTON || kind == BS_DEFPUSHBUTTON))
+            gtk_widget_set_can_focus(c.widget, FALSE);
     }
-    // Every group starts with nothing checked, as Win32 buttons do.
-    for (Control &c : d.controls)
-        if (c.none) gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(c.none), TRUE);
 
     // Dialog units to pixels with the font's base units; if a label would not fit its cell, the whole
     // dialog grows a little so that nothing is clipped.
     gtk_widget_show_all(fixed); // hidden widgets measure as nothing
     double bx = 0, by = 0;
-    base_units(d.window, &bx, &by);
+    base_units(v->window, &bx, &by);
     double scale = 1.0;
     for (int i = 0; i < tpl->count; ++i) {
         const DialogControl &tc = tpl->controls[i];
-        const Control &c = d.controls[size_t(i)];
-        if (c.kind == BS_GROUPBOX || tc.cx <= 0 || tc.cy <= 0) continue;
+        if (dialog::kind(*m, i) == BS_GROUPBOX || tc.cx <= 0 || tc.cy <= 0) continue;
         GtkRequisition min{};
-        gtk_widget_get_preferred_size(c.widget, &min, nullptr);
+        gtk_widget_get_preferred_size(v->controls[size_t(i)].widget, &min, nullptr);
         scale = std::max(scale, min.width / (tc.cx * bx / 4.0));
         // A control a pixel or two taller than its cell only overlaps its neighbour's empty margin.
         scale = std::max(scale, (min.height - 2) / (tc.cy * by / 8.0));
     }
     scale = std::min(scale, 2.0);
-    auto px_x = [&](int v) { return int(std::lround(v * bx * scale / 4.0)); };
-    auto px_y = [&](int v) { return int(std::lround(v * by * scale / 8.0)); };
+    auto px_x = [&](int val) { return int(std::lround(val * bx * scale / 4.0)); };
+    auto px_y = [&](int val) { return int(std::lround(val * by * scale / 8.0)); };
     for (int i = 0; i < tpl->count; ++i) {
         const DialogControl &tc = tpl->controls[i];
-        GtkWidget *w = d.controls[size_t(i)].widget;
+        GtkWidget *w = v->controls[size_t(i)].widget;
         gtk_fixed_move(GTK_FIXED(fixed), w, px_x(tc.x), px_y(tc.y));
         gtk_widget_set_size_request(w, px_x(tc.x + tc.cx) - px_x(tc.x), px_y(tc.y + tc.cy) - px_y(tc.y));
     }
     gtk_widget_set_size_request(fixed, px_x(tpl->cx), px_y(tpl->cy));
 
-    g_signal_connect(d.window, "delete-event", G_CALLBACK(on_delete), &d);
-    g_signal_connect(d.window, "key-press-event", G_CALLBACK(on_key), &d);
-    g_signal_connect(d.window, "map-event", G_CALLBACK(on_map), nullptr);
+    g_signal_connect(v->window, "delete-event", G_CALLBACK(on_delete), m);
+    g_signal_connect(v->window, "key-press-event", G_CALLBACK(on_key), m);
+    g_signal_connect(v->window, "map-event", G_CALLBACK(on_map), nullptr);
+    dialog_update(m);
+    return true;
+}
 
-    g_dialogs.push_back(&d);
-    INT_PTR focus_default = proc(dialog, WM_INITDIALOG, 0, init);
-    if (!d.ended) {
-        if (d.default_button) gtk_window_set_default(win, d.default_button);
-        if (focus_default) {
-            for (Control &c : d.controls)
-                if (c.tabstop) {
-                    gtk_widget_grab_focus(c.widget);
-                    break;
-                }
-        }
-        gtk_widget_realize(d.window);
-        set_wm_name(d.window, tpl->caption ? tpl->caption : "");
-        gtk_widget_show_all(d.window);
-        gtk_window_present(win);
-        d.loop = g_main_loop_new(nullptr, FALSE);
-        if (!d.ended) g_main_loop_run(d.loop);
-        g_main_loop_unref(d.loop);
-        d.loop = nullptr;
+void dialog_update(dialog::Model *m) {
+    View *v = view_of(m);
+    if (!v) return;
+    ++v->quiet;
+    for (size_t i = 0; i < v->controls.size(); ++i) {
+        const Control &c = v->controls[i];
+        if (!GTK_IS_TOGGLE_BUTTON(c.widget)) continue;
+        bool checked = m->states[i] != BST_UNCHECKED;
+        if (c.none && !checked)
+            gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(c.none), TRUE);
+        else
+            gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(c.widget), checked);
     }
-    g_dialogs.erase(std::find(g_dialogs.begin(), g_dialogs.end(), &d));
-    gtk_widget_destroy(d.window);
+    int def = dialog::shown_default(*m);
+    gtk_window_set_default(GTK_WINDOW(v->window), def >= 0 ? v->controls[size_t(def)].widget : nullptr);
+    if (m->focus >= 0) {
+        GtkWidget *w = v->controls[size_t(m->focus)].widget;
+        if (gtk_window_get_focus(GTK_WINDOW(v->window)) != w) gtk_widget_grab_focus(w);
+    }
+    --v->quiet;
+    if (m->ended) {
+        gtk_widget_hide(v->window);
+        if (v->loop) g_main_loop_quit(v->loop);
+    }
+}
+
+void dialog_run(dialog::Model *m) {
+    View *v = view_of(m);
+    gtk_widget_realize(v->window);
+    set_wm_name(v->window, m->tpl->caption ? m->tpl->caption : "");
+    gtk_widget_show_all(v->window);
+    gtk_window_present(GTK_WINDOW(v->window));
+    v->loop = g_main_loop_new(nullptr, FALSE);
+    if (!m->ended) g_main_loop_run(v->loop);
+    g_main_loop_unref(v->loop);
+    v->loop = nullptr;
+}
+
+void dialog_close(dialog::Model *m) {
+    View *v = view_of(m);
+    if (!v) return;
+    gtk_widget_destroy(v->window);
     flush_display();
-    return d.result;
+    delete v;
+    m->view = nullptr;
 }
 
-void dialog_end(HWND dialog, INT_PTR result) {
-    Dialog *d = find_dialog(dialog);
-    if (!d || d->ended) return;
-    d->ended = true;
-    d->result = result;
-    gtk_widget_hide(d->window);
-    if (d->loop) g_main_loop_quit(d->loop);
-}
-
-void dialog_check(HWND dialog, int id, UINT state) {
-    Dialog *d = find_dialog(dialog);
-    Control *c = find_control(d, id);
-    if (!c || !c->widget || !GTK_IS_TOGGLE_BUTTON(c->widget)) return;
-    GtkToggleButton *button = GTK_TOGGLE_BUTTON(c->widget);
-    ++d->quiet;
-    if (state != BST_UNCHECKED)
-        gtk_toggle_button_set_active(button, TRUE);
-    else if (!c->none)
-        gtk_toggle_button_set_active(button, FALSE);
-    else if (gtk_toggle_button_get_active(button))
-        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(c->none), TRUE);
-    --d->quiet;
-}
-
-UINT dialog_is_checked(HWND dialog, int id) {
-    Control *c = find_control(find_dialog(dialog), id);
-    if (!c || !c->widget || !GTK_IS_TOGGLE_BUTTON(c->widget)) return BST_UNCHECKED;
-    return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(c->widget)) ? BST_CHECKED : BST_UNCHECKED;
-}
-
-bool dialog_has_control(HWND dialog, int id) {
-    return find_control(find_dialog(dialog), id) != nullptr;
-}
-
-int message_box(HWND owner, const char *text, const char *caption, UINT type) {
+int message_box(HWND, dialog::Model *owner, const char *text, const char *caption, UINT type) {
     if (!gtk_ready()) return IDOK;
     GtkWindow *parent = nullptr;
-    if (Dialog *d = find_dialog(owner); d && !d->ended) parent = GTK_WINDOW(d->window);
+    if (owner && !owner->ended && view_of(owner)) parent = GTK_WINDOW(view_of(owner)->window);
 
     const char *icon = nullptr;
     GtkMessageType kind = GTK_MESSAGE_OTHER;

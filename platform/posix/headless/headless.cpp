@@ -2,21 +2,12 @@
 
 #include "headless.h"
 
-#include "../backend.h"
+#include "../testing.h"
 
 #include <deque>
 #include <vector>
 
 namespace {
-
-struct DialogState {
-    HWND hwnd = nullptr;
-    const backend::DialogTemplate *tpl = nullptr;
-    DLGPROC proc = nullptr;
-    std::vector<UINT> states;
-    bool ended = false;
-    INT_PTR result = 0;
-};
 
 struct State {
     int screen_w = 0, screen_h = 0;
@@ -37,35 +28,44 @@ struct State {
     std::vector<headless::ShownBox> boxes;
     std::function<int(const headless::ShownBox &)> box_hook;
     std::function<void(HWND)> driver;
-    DialogState *dialog = nullptr;
+    dialog::Model *dialog = nullptr; // the innermost open dialog
     bool dialog_left_open = false;
 };
 
 State g;
 
 int index_of(int id) {
-    if (!g.dialog) return -1;
-    for (int i = 0; i < g.dialog->tpl->count; ++i)
-        if (g.dialog->tpl->controls[i].id == id) return i;
-    return -1;
+    return g.dialog ? dialog::index_of(*g.dialog, id) : -1;
 }
 
-DWORD kind_of(int i) {
-    return g.dialog->tpl->controls[i].style & BS_TYPEMASK;
+int64_t virtual_now() {
+    return g.clock;
 }
 
-void command(int id) {
-    if (g.dialog && !g.dialog->ended) g.dialog->proc(g.dialog->hwnd, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+void virtual_local_time(SYSTEMTIME *out) {
+    ++g.local_reads;
+    if (g.local_source) {
+        *out = g.local_source();
+        return;
+    }
+    *out = SYSTEMTIME{};
+    out->wYear = 2026;
+    out->wMonth = 12;
+    out->wDay = 8;
+    out->wSecond = WORD((g.clock / 1000) % 60);
+    out->wMilliseconds = WORD(g.clock % 1000);
 }
+
+// The layer reads the virtual clock from the start.
+[[maybe_unused]] const bool g_clock_installed = (posix::set_clock(virtual_now, virtual_local_time), true);
 
 } // namespace
 
 namespace headless {
 
 void reset(int w, int h) {
-    posix::reset_user_state();
-    posix::set_max_bitmap_pixels(int64_t(1) << 28);
-    posix::reset_gdi_clock();
+    posix::reset_layer();
+    posix::set_clock(virtual_now, virtual_local_time);
     g.window = nullptr;
     g = State{};
     g.screen_w = w;
@@ -151,14 +151,17 @@ void input(UINT msg, WPARAM wp, LPARAM lp) {
 void move_pointer(int x, int y) {
     g.cursor_x = x;
     g.cursor_y = y;
-    posix::post_input(WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+    posix::InputEvent ev{posix::InputEvent::Motion};
+    ev.x = ev.screen_x = x;
+    ev.y = ev.screen_y = y;
+    posix::input(ev);
 }
 void set_pointer(int x, int y) {
     g.cursor_x = x;
     g.cursor_y = y;
 }
 void expose() {
-    posix::invalidate_display_window();
+    posix::display_exposed();
 }
 void terminate() {
     posix::request_close();
@@ -184,35 +187,20 @@ UINT dialog_state(int id) {
     int i = index_of(id);
     return i < 0 ? 0 : g.dialog->states[size_t(i)];
 }
+int dialog_focus() {
+    return g.dialog && g.dialog->focus >= 0 ? g.dialog->tpl->controls[g.dialog->focus].id : 0;
+}
 void dialog_click(int id) {
-    int i = index_of(id);
-    if (i < 0 || g.dialog->ended) return;
-    DWORD kind = kind_of(i);
-    if (kind == BS_AUTORADIOBUTTON) {
-        // Automatic radio buttons of one group: the clicked one checked, the others cleared. A group runs
-        // from a control with WS_GROUP to the next one.
-        int first = i, last = i;
-        while (first > 0 && !(g.dialog->tpl->controls[first].style & WS_GROUP))
-            --first;
-        while (last + 1 < g.dialog->tpl->count && !(g.dialog->tpl->controls[last + 1].style & WS_GROUP))
-            ++last;
-        for (int j = first; j <= last; ++j)
-            if (kind_of(j) == BS_AUTORADIOBUTTON) g.dialog->states[size_t(j)] = BST_UNCHECKED;
-        g.dialog->states[size_t(i)] = BST_CHECKED;
-    } else if (kind == BS_AUTOCHECKBOX) {
-        g.dialog->states[size_t(i)] = g.dialog->states[size_t(i)] ? BST_UNCHECKED : BST_CHECKED;
-    }
-    command(id);
+    if (int i = index_of(id); i >= 0) dialog::click(g.dialog, i);
+}
+void dialog_key(dialog::Key key) {
+    if (g.dialog) dialog::key(g.dialog, key);
 }
 void dialog_enter() {
-    if (!g.dialog) return;
-    int id = IDOK;
-    for (int i = 0; i < g.dialog->tpl->count; ++i)
-        if (kind_of(i) == BS_DEFPUSHBUTTON) id = g.dialog->tpl->controls[i].id;
-    command(id);
+    dialog_key(dialog::Key::Enter);
 }
 void dialog_escape() {
-    command(IDCANCEL);
+    dialog_key(dialog::Key::Escape);
 }
 bool dialog_open() {
     return g.dialog && !g.dialog->ended;
@@ -271,25 +259,7 @@ bool cursor_pos(int *x, int *y) {
     return true;
 }
 
-int64_t now_ms() {
-    return g.clock;
-}
-
-void local_time(SYSTEMTIME *out) {
-    ++g.local_reads;
-    if (g.local_source) {
-        *out = g.local_source();
-        return;
-    }
-    *out = SYSTEMTIME{};
-    out->wYear = 2026;
-    out->wMonth = 12;
-    out->wDay = 8;
-    out->wSecond = WORD((g.clock / 1000) % 60);
-    out->wMilliseconds = WORD(g.clock % 1000);
-}
-
-void wait_events(int timeout_ms) {
+void wait_events(int timeout_ms, int) {
     if (timeout_ms == 0) return;
     if (!g.steps.empty()) {
         headless::Step step = std::move(g.steps.front());
@@ -305,42 +275,24 @@ void wait_events(int timeout_ms) {
         PostQuitMessage(0);
 }
 
-INT_PTR dialog_run(const DialogTemplate *tpl, HWND dialog, HWND, DLGPROC proc, LPARAM init) {
-    DialogState state;
-    state.hwnd = dialog;
-    state.tpl = tpl;
-    state.proc = proc;
-    state.states.assign(size_t(tpl->count), BST_UNCHECKED);
-    DialogState *outer = g.dialog;
-    g.dialog = &state;
-    proc(dialog, WM_INITDIALOG, 0, init);
-    if (g.driver && !state.ended) g.driver(dialog);
-    g.dialog_left_open = !state.ended;
-    g.dialog = outer;
-    return state.ended ? state.result : -1;
+bool dialog_open(dialog::Model *m) {
+    m->view = g.dialog; // the dialog it opened over
+    g.dialog = m;
+    return true;
 }
 
-void dialog_end(HWND dialog, INT_PTR result) {
-    if (g.dialog && g.dialog->hwnd == dialog) {
-        g.dialog->ended = true;
-        g.dialog->result = result;
-    }
+void dialog_update(dialog::Model *) {}
+
+void dialog_run(dialog::Model *m) {
+    if (g.driver && !m->ended) g.driver(m->hwnd);
 }
 
-void dialog_check(HWND, int id, UINT state) {
-    int i = index_of(id);
-    if (i >= 0) g.dialog->states[size_t(i)] = state;
+void dialog_close(dialog::Model *m) {
+    g.dialog_left_open = !m->ended;
+    g.dialog = static_cast<dialog::Model *>(m->view);
 }
 
-UINT dialog_is_checked(HWND, int id) {
-    return headless::dialog_state(id);
-}
-
-bool dialog_has_control(HWND, int id) {
-    return index_of(id) >= 0;
-}
-
-int message_box(HWND owner, const char *text, const char *caption, UINT type) {
+int message_box(HWND owner, dialog::Model *, const char *text, const char *caption, UINT type) {
     g.boxes.push_back(headless::ShownBox{owner, text, caption, type});
     return g.box_hook ? g.box_hook(g.boxes.back()) : IDOK;
 }

@@ -2,7 +2,8 @@
 // virtual clock, scripted input, and dialogs and message boxes held in memory.
 #pragma once
 
-#include "../backend.h"
+#include "../dialog_backend.h"
+#include "../display_backend.h"
 
 #include <functional>
 #include <string>
@@ -64,9 +65,11 @@ void set_message_box_hook(std::function<int(const ShownBox &)> hook);
 void set_dialog_driver(std::function<void(HWND)> driver);
 const backend::DialogTemplate *dialog_template(); // of the open dialog
 UINT dialog_state(int id);
-void dialog_click(int id); // a click on a control: automatic buttons change state, then WM_COMMAND
-void dialog_enter();       // the Enter key: the default push button
-void dialog_escape();      // the Escape key or the close button: IDCANCEL
+int dialog_focus();               // the id of the control with the focus; 0 for none
+void dialog_click(int id);        // a click on a control: automatic buttons change state, then WM_COMMAND
+void dialog_key(dialog::Key key); // a key the dialog manager handles
+void dialog_enter();              // the Enter key: the focused push button, else the default one
+void dialog_escape();             // the Escape key or the close button: IDCANCEL
 bool dialog_open();
 bool dialog_left_open(); // the last dialog's driver returned with the dialog still open
 

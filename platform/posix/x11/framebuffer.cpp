@@ -23,11 +23,11 @@ int on_trapped_error(Display *, XErrorEvent *) {
 
 // Waits (at most a second) until the server says it finished reading the shared segment.
 void wait_shm_completion() {
-    const int64_t deadline = backend::now_ms() + 1000;
+    const int64_t deadline = posix::now_ms() + 1000;
     XEvent ev;
     while (alive()) {
         if (XCheckTypedEvent(g.dpy, g.shm_completion, &ev)) return;
-        int64_t left = deadline - backend::now_ms();
+        int64_t left = deadline - posix::now_ms();
         if (left <= 0) break;
         pollfd p{ConnectionNumber(g.dpy), POLLIN, 0};
         poll(&p, 1, int(left));

@@ -25,11 +25,11 @@ void make_cursors() {
 
 // Waits (up to two seconds) for the window's MapNotify.
 void wait_mapped() {
-    const int64_t deadline = backend::now_ms() + 2000;
+    const int64_t deadline = posix::now_ms() + 2000;
     XEvent ev;
     while (alive()) {
         if (XCheckTypedWindowEvent(g.dpy, g.win, MapNotify, &ev)) return;
-        int64_t left = deadline - backend::now_ms();
+        int64_t left = deadline - posix::now_ms();
         if (left <= 0) return;
         pollfd p{ConnectionNumber(g.dpy), POLLIN, 0};
         poll(&p, 1, int(std::min<int64_t>(left, 50)));
@@ -38,7 +38,7 @@ void wait_mapped() {
 
 // Another client (a menu, a screen locker) may hold a grab for a moment: retry for about a second.
 void grab_input() {
-    const int64_t deadline = backend::now_ms() + 1000;
+    const int64_t deadline = posix::now_ms() + 1000;
     bool keyboard = false, pointer = false;
     while (alive()) {
         if (!keyboard)
@@ -48,7 +48,7 @@ void grab_input() {
             pointer = XGrabPointer(g.dpy, g.win, True, ButtonPressMask | PointerMotionMask, GrabModeAsync,
                                    GrabModeAsync, None, g.cursor_visible ? g.arrow : g.invisible,
                                    CurrentTime) == GrabSuccess;
-        if ((keyboard && pointer) || backend::now_ms() >= deadline) break;
+        if ((keyboard && pointer) || posix::now_ms() >= deadline) break;
         usleep(10000);
     }
     g.grabbed = pointer;
@@ -125,12 +125,11 @@ bool create_window(HWND hwnd, int x, int y, int w, int h, Surface *surf, unsigne
         g.win = 0;
         return false;
     }
-    x11::install_signal_handlers();
+    posix::close_on_signals();
     g.embedded = parent != 0;
     if (!g.embedded) x11::make_cursors();
     g.hwnd = hwnd;
     g.layer_presented = false;
-    g.close_sent = false;
     x11::apply_cursor();
     *surf = g.surf;
     return true;

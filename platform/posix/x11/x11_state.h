@@ -1,9 +1,9 @@
 // The X11 backend's shared state, seen only by the backend's own files: the connection and its pixel
 // format (display.cpp), the saver window and its grabs (window.cpp), the window's pixels and their pushes
-// (framebuffer.cpp), screen capture (capture.cpp), and events, signals and the clock (events.cpp).
+// (framebuffer.cpp), screen capture (capture.cpp), and events (events.cpp).
 #pragma once
 
-#include "../backend.h"
+#include "../display_backend.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -51,10 +51,6 @@ struct State {
     bool layer_presented = false; // the layer pushed something since the window was shown
     Cursor invisible = 0, arrow = 0;
     bool cursor_visible = true;
-
-    // Termination: signals write to a self-pipe that wait_events watches.
-    int pipe_r = -1, pipe_w = -1;
-    bool close_sent = false;
 };
 
 extern State g;
@@ -83,7 +79,6 @@ void release_pixels();
 void push(int x, int y, int w, int h);
 
 // events.cpp
-void install_signal_handlers();
 bool handle_event(XEvent &ev);
 
 } // namespace x11

@@ -1,0 +1,143 @@
+// What the layer does with the display: neutral input events become the saver window's Win32 messages,
+// an exposure repaints it, and a lost display or a termination signal closes it (once) as a dismissal
+// would. Signals reach the message loop through a self-pipe that the display backend's wait watches.
+
+#include "display_backend.h"
+#include "internal.h"
+#include "testing.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr WPARAM kMkLButton = 0x0001, kMkRButton = 0x0002, kMkShift = 0x0004, kMkControl = 0x0008,
+                 kMkMButton = 0x0010;
+constexpr WPARAM kVkMenu = 0x12; // the Alt key
+constexpr int kWheelDelta = 120;
+
+int g_pipe_r = -1, g_pipe_w = -1;
+bool g_close_sent = false;
+
+void on_signal(int) {
+    int saved = errno;
+    if (g_pipe_w >= 0) {
+        char c = 1;
+        ssize_t n = write(g_pipe_w, &c, 1);
+        (void)n;
+    }
+    errno = saved;
+}
+
+bool drain_signal_pipe() {
+    if (g_pipe_r < 0) return false;
+    char buf[64];
+    bool any = false;
+    while (read(g_pipe_r, buf, sizeof buf) > 0)
+        any = true;
+    return any;
+}
+
+// The saver window is closed once, for a signal or a lost display. Returns whether this call asked.
+bool close_once() {
+    if (g_close_sent || !posix::display_window()) return false;
+    g_close_sent = true;
+    posix::request_close();
+    return true;
+}
+
+WPARAM mouse_keys(unsigned mods) {
+    WPARAM mk = 0;
+    if (mods & posix::kLeftHeld) mk |= kMkLButton;
+    if (mods & posix::kRightHeld) mk |= kMkRButton;
+    if (mods & posix::kMiddleHeld) mk |= kMkMButton;
+    if (mods & posix::kShiftHeld) mk |= kMkShift;
+    if (mods & posix::kControlHeld) mk |= kMkControl;
+    return mk;
+}
+
+} // namespace
+
+namespace posix {
+
+void input(const InputEvent &ev) {
+    const WPARAM mk = mouse_keys(ev.mods);
+    const LPARAM at = MAKELPARAM(ev.x, ev.y);
+    switch (ev.kind) {
+    case InputEvent::Key: {
+        bool alt = (ev.mods & kAltHeld) || ev.key == kVkMenu;
+        LPARAM lp = LPARAM(1 | (ev.scancode & 0xFF) << 16 | (alt ? 1u << 29 : 0u));
+        post_input(alt ? WM_SYSKEYDOWN : WM_KEYDOWN, ev.key, lp);
+        break;
+    }
+    case InputEvent::Button:
+        switch (ev.button) {
+        case 1:
+            post_input(WM_LBUTTONDOWN, mk | kMkLButton, at);
+            break;
+        case 2:
+            post_input(WM_MBUTTONDOWN, mk | kMkMButton, at);
+            break;
+        case 3:
+            post_input(WM_RBUTTONDOWN, mk | kMkRButton, at);
+            break;
+        case 4:
+        case 5:
+        case 6:
+        case 7: {
+            // Wheel messages carry screen coordinates.
+            int delta = (ev.button == 4 || ev.button == 7) ? kWheelDelta : -kWheelDelta;
+            UINT msg = ev.button <= 5 ? WM_MOUSEWHEEL : WM_MOUSEHWHEEL;
+            post_input(msg, MAKEWPARAM(mk, WORD(short(delta))), MAKELPARAM(ev.screen_x, ev.screen_y));
+            break;
+        }
+        default:
+            break;
+        }
+        break;
+    case InputEvent::Motion:
+        post_input(WM_MOUSEMOVE, mk, at);
+        break;
+    }
+}
+
+void display_exposed() {
+    invalidate_display_window();
+}
+
+bool display_lost() {
+    return close_once();
+}
+
+void close_on_signals() {
+    if (g_pipe_r >= 0) return;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    g_pipe_r = fds[0];
+    g_pipe_w = fds[1];
+    struct sigaction sa {};
+    sa.sa_handler = on_signal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+}
+
+void display_window_created() {
+    g_close_sent = false;
+}
+
+void wait_for_events(int timeout_ms) {
+    backend::wait_events(timeout_ms, g_pipe_r);
+    if (drain_signal_pipe()) close_once();
+}
+
+void reset_layer() {
+    reset_user_state();
+    set_max_bitmap_pixels(int64_t(1) << 28);
+    reset_gdi_clock();
+}
+
+} // namespace posix
