@@ -125,6 +125,10 @@ void apply_row(uint32_t *d, const uint32_t *s, int n, const Rop &r) {
             *d = *s; // the columns of the squeezed pictures: no library call per row
         else
             std::memcpy(d, s, size_t(n) * 4);
+    } else if ((r.a_src | r.a_const) == 0) {
+        // A is 0: the destination is only overwritten (the inverted copy), so it is not read.
+        for (int i = 0; i < n; ++i)
+            d[i] = (s[i] & r.x_src) ^ r.x_const;
     } else {
         for (int i = 0; i < n; ++i)
             d[i] = (d[i] & ((s[i] & r.a_src) ^ r.a_const)) ^ ((s[i] & r.x_src) ^ r.x_const);
