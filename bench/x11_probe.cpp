@@ -1,13 +1,22 @@
 // Measuring aid for bench/x11_figures.py, built by that script (not by CMake).
 //
-//   x11_probe watch X0 Y0 X1 Y1 RRGGBB   waits until pixel (X0, Y0) turns black, then until pixel (X1, Y1)
-//                                         shows RRGGBB; prints the milliseconds between the two
+//   x11_probe watch X0 Y0 X1 Y1 RRGGBB   prints "ready", waits until pixel (X0, Y0) turns black, then until
+//                                         pixel (X1, Y1) shows RRGGBB; prints the monotonic clock at the
+//                                         black (ms) and the milliseconds between the two
 //   x11_probe shmwait W H N               pushes an W x H rectangle of a shared-memory image N times,
 //                                         waiting for the server either with XSync or with the
 //                                         ShmCompletion event; prints wall and CPU microseconds per push
+//   x11_probe key X Y RRGGBB [WX WY WRGB [CX CY CRGB]]
+//                                         (after pixel (WX, WY) shows WRGB) presses and releases the
+//                                         space key, then waits until pixel (X, Y) shows RRGGBB; prints
+//                                         the milliseconds from the press, and when CX CY CRGB are given,
+//                                         "complete" or "drawing": whether pixel (CX, CY) already showed
+//                                         CRGB right after the press
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -41,18 +50,42 @@ unsigned long pixel_at(Display *dpy, int x, int y) {
     return p;
 }
 
-int watch(Display *dpy, int x0, int y0, int x1, int y1, unsigned long want, double timeout_ms) {
+bool wait_pixel(Display *dpy, int x, int y, unsigned long want, double timeout_ms) {
     double start = now_ms();
-    while (pixel_at(dpy, x0, y0) != 0) {
-        if (now_ms() - start > timeout_ms) return 1;
+    while (pixel_at(dpy, x, y) != want) {
+        if (now_ms() - start > timeout_ms) return false;
         usleep(500);
     }
+    return true;
+}
+
+int watch(Display *dpy, int x0, int y0, int x1, int y1, unsigned long want, double timeout_ms) {
+    std::printf("ready\n");
+    std::fflush(stdout);
+    if (!wait_pixel(dpy, x0, y0, 0, timeout_ms)) return 1;
     double black = now_ms();
-    while (pixel_at(dpy, x1, y1) != want) {
-        if (now_ms() - black > timeout_ms) return 1;
-        usleep(500);
-    }
-    std::printf("%.1f\n", now_ms() - black);
+    if (!wait_pixel(dpy, x1, y1, want, timeout_ms)) return 1;
+    std::printf("%.3f %.1f\n", black, now_ms() - black);
+    return 0;
+}
+
+int key(Display *dpy, char **argv, int argc, double timeout_ms) {
+    const int x = std::atoi(argv[0]), y = std::atoi(argv[1]);
+    const unsigned long want = std::strtoul(argv[2], nullptr, 16);
+    if (argc >= 6 && !wait_pixel(dpy, std::atoi(argv[3]), std::atoi(argv[4]),
+                                 std::strtoul(argv[5], nullptr, 16), timeout_ms))
+        return 1;
+    const KeyCode space = XKeysymToKeycode(dpy, XK_space);
+    XTestFakeKeyEvent(dpy, space, True, CurrentTime);
+    XTestFakeKeyEvent(dpy, space, False, CurrentTime);
+    XFlush(dpy);
+    const double pressed = now_ms();
+    bool complete = false;
+    if (argc >= 9)
+        complete =
+            pixel_at(dpy, std::atoi(argv[6]), std::atoi(argv[7])) == std::strtoul(argv[8], nullptr, 16);
+    if (!wait_pixel(dpy, x, y, want, timeout_ms)) return 1;
+    std::printf("%.1f%s\n", now_ms() - pressed, argc >= 9 ? (complete ? " complete" : " drawing") : "");
     return 0;
 }
 
@@ -108,6 +141,8 @@ int main(int argc, char **argv) {
                    std::strtoul(argv[6], nullptr, 16), 60000);
     else if (argc == 5 && std::strcmp(argv[1], "shmwait") == 0)
         rc = shmwait(dpy, std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
+    else if ((argc == 5 || argc == 8 || argc == 11) && std::strcmp(argv[1], "key") == 0)
+        rc = key(dpy, argv + 2, argc - 2, 60000);
     XCloseDisplay(dpy);
     return rc;
 }

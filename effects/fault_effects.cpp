@@ -34,17 +34,18 @@ void MirrorEffect(HDC dst, HDC src, int w, int h) {
             BitBlt(dst, x, y, 1, 1, src, w - 1 - x, y, SRCCOPY);
 }
 
-// Each source row is pushed down by h/8 and rises one row after every 34th column.
+// Each source row is pushed down by h/8 and rises one row after every 34th column: an accumulator that
+// climbs by 3 and drops the row once it reaches 100 (3, 6, ..., 99, 102) does so after columns 33, 67, ...,
+// so the row is kept for runs of 34 columns.
 void OveruseEffect(HDC dst, HDC src, int w, int h) {
+    constexpr int kRun = 34;
     int r = h / 8;
     for (int sy = 0; sy < h; ++sy) {
         int d = r;
-        int a = 0;
-        for (int x = 0; x < w; ++x) {
-            BitBlt(dst, x, d, 1, 1, src, x, sy, SRCCOPY);
-            a += 3;
-            d -= a / 100;
-            if (a >= 100) a = 0;
+        for (int x0 = 0; x0 < w; x0 += kRun, --d) {
+            const int x1 = x0 + kRun < w ? x0 + kRun : w;
+            for (int x = x0; x < x1; ++x)
+                BitBlt(dst, x, d, 1, 1, src, x, sy, SRCCOPY);
         }
         ++r;
     }

@@ -30,6 +30,8 @@ void screen_size(int *w, int *h);
 void read_screen(int x, int y, int w, int h, uint32_t *dst, int dst_stride);
 
 // Creates the display window for a top-level popup and allocates its client pixels (zeroed) into *surf.
+// While the window is hidden its pixels are not its picture (as on Windows, a window is erased and
+// painted when it is shown): read_screen may pass the screen through them, and leaves them black.
 // With a parent (a window of the display, e.g. an X window id), the window lives inside it instead: at
 // its origin, of its size (which *surf then has), not grabbing input nor hiding the pointer.
 bool create_window(HWND hwnd, int x, int y, int w, int h, Surface *surf, unsigned long parent = 0);

@@ -8,6 +8,7 @@
 #include "winapi_posix.h"
 
 #include <cstdint>
+#include <string>
 
 enum class GdiKind : uint32_t { Bitmap = 0x42544D31, Brush = 0x42525348, Dead = 0xDEADDEAD };
 
@@ -70,6 +71,12 @@ void reset_user_state();
 void display_window_created();        // a new saver window: it may be closed (once) again
 void wait_for_events(int timeout_ms); // the display's events and the termination signals
 void local_time(SYSTEMTIME *out);
+
+// kernel
+// Tests only: the runtime, home and temporary directories the lock's place is taken from (empty: the
+// system's).
+void set_lock_places(const std::string &runtime_directory, const std::string &home_directory,
+                     const std::string &temporary_directory);
 
 // dialogs
 HWND create_dialog_window(HWND owner);

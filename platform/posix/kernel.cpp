@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <pwd.h>
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -40,20 +41,39 @@ MutexHandle *live_mutex(HANDLE handle) {
     return it == g_mutexes.end() ? nullptr : *it;
 }
 
-// A directory only this user can use: $XDG_RUNTIME_DIR when it is set and ours, else a 0700 directory
-// of our own under the temporary directory.
-std::string lock_directory() {
-    const char *xdg = std::getenv("XDG_RUNTIME_DIR");
+// Where the lock may live, fixed for this user: the runtime directory the system keeps for the user
+// (/run/user/UID), else a private directory in the home directory the password database names. The
+// environment is not consulted, so every copy of this user meets the same lock however it was started,
+// and no other user can create anything in either place. A user with neither (a system account without
+// a home, say) falls back to a private directory under /tmp.
+std::string g_runtime_directory, g_home_directory, g_temporary_directory; // set for tests only
+
+// A directory of this user's that no one else can add names to.
+bool ours(const std::string &dir) {
     struct stat st;
-    if (xdg && xdg[0] == '/' && lstat(xdg, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid())
-        return xdg;
-    const char *tmp = std::getenv("TMPDIR");
-    std::string dir =
-        std::string(tmp && tmp[0] == '/' ? tmp : "/tmp") + "/scrwarpvue-" + std::to_string(getuid());
-    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return {};
-    if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() || (st.st_mode & 077))
-        return {}; // someone else's, or open to others: refuse rather than share a lock with them
-    return dir;
+    return lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() &&
+           !(st.st_mode & 022);
+}
+
+std::string lock_directory() {
+    const uid_t uid = getuid();
+    std::string run = g_runtime_directory.empty() ? "/run/user/" + std::to_string(uid) : g_runtime_directory;
+    if (ours(run)) return run;
+    std::string home = g_home_directory;
+    if (home.empty()) {
+        struct passwd *pw = getpwuid(uid);
+        if (pw && pw->pw_dir) home = pw->pw_dir;
+    }
+    if (!home.empty() && home[0] == '/' && ours(home)) {
+        std::string cache = home + "/.cache", dir = cache + "/scrwarpvue";
+        mkdir(cache.c_str(), 0700);
+        mkdir(dir.c_str(), 0700);
+        return ours(dir) ? dir : std::string{}; // open to others: refuse to share it
+    }
+    std::string dir = (g_temporary_directory.empty() ? "/tmp" : g_temporary_directory) + "/scrwarpvue-" +
+                      std::to_string(uid);
+    mkdir(dir.c_str(), 0700);
+    return ours(dir) ? dir : std::string{};
 }
 
 // Set by the host for a copy that runs inside a given window: one copy per window, not per user.
@@ -69,6 +89,13 @@ bool safe_name(const char *name) {
 } // namespace
 
 namespace posix {
+void set_lock_places(const std::string &runtime_directory, const std::string &home_directory,
+                     const std::string &temporary_directory) {
+    g_runtime_directory = runtime_directory;
+    g_home_directory = home_directory;
+    g_temporary_directory = temporary_directory;
+}
+
 void set_guard_scope(const std::string &scope) {
     g_guard_scope.clear();
     for (char c : scope) {

@@ -1,17 +1,30 @@
 // Profile (INI) files, read and written the way Windows does it.
 //
 // A bare file name lives in the user's configuration directory ($XDG_CONFIG_HOME, else ~/.config), so
-// every copy of the program meets the same file whatever its current directory. A write keeps every other
-// byte of the file and replaces it atomically: a sibling temporary file, flushed, then renamed over it.
+// every copy of the program meets the same file whatever its current directory.
+//
+// Only a regular file of at most kMaxProfileBytes is a profile. Anything else under the name (a device, a
+// FIFO, a directory, a file too large) reads as a missing profile and is never replaced: a write to it
+// fails, as a write to an unwritable file does. Opening never blocks and reads are bounded.
+//
+// A write keeps every other byte of the file and changes nothing but its bytes. It normally replaces the
+// file atomically: an unnamed temporary file beside it, given the file's owner and mode, flushed, linked
+// in under a name that carries the writer's process id, and renamed over it. A file with several hard
+// links, or one whose owner a new file cannot be given, is rewritten in place instead, so that it stays
+// the one file all its names share. Temporary files of writers that no longer run are cleared by the next
+// write.
 
 #include "internal.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <signal.h>
 #include <string>
 #include <string_view>
 #include <strings.h>
@@ -20,6 +33,9 @@
 #include <vector>
 
 namespace {
+
+// Larger files are not profiles: they read as missing and are never rewritten.
+constexpr size_t kMaxProfileBytes = size_t(16) << 20;
 
 std::string config_directory() {
     const char *xdg = std::getenv("XDG_CONFIG_HOME");
@@ -40,27 +56,55 @@ std::string resolve(LPCSTR file) {
     return dir.empty() ? std::string{} : dir + "/" + file;
 }
 
-// Reads the whole file. Returns false for a file that exists but cannot be read; a missing file reads
-// as empty.
-bool read_file(const std::string &path, std::string *out, bool *exists) {
+enum class FileState {
+    Missing, // nothing under the name: reads as empty, a write creates it
+    Regular, // a profile, read whole
+    Refused, // not a regular file, too large or unreadable: reads as missing, never written
+};
+
+bool same_file(const struct stat &a, const struct stat &b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Reads the file under path. Only a regular file is opened for reading, and the open never waits (a FIFO
+// put there after the check still opens at once, and is then refused).
+FileState read_file(const std::string &path, std::string *out, struct stat *st) {
     out->clear();
-    *exists = false;
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT || errno == ENOTDIR;
-    *exists = true;
-    char buf[8192];
+    if (stat(path.c_str(), st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? FileState::Missing : FileState::Refused;
+    if (!S_ISREG(st->st_mode) || size_t(st->st_size) > kMaxProfileBytes) return FileState::Refused;
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? FileState::Missing : FileState::Refused;
+    struct stat opened;
+    if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || !same_file(opened, *st)) {
+        close(fd);
+        return FileState::Refused;
+    }
+    *st = opened;
+    out->resize(std::min(size_t(opened.st_size), kMaxProfileBytes) + 1);
+    size_t got = 0;
     for (;;) {
-        ssize_t n = read(fd, buf, sizeof buf);
+        if (got == out->size()) {
+            if (out->size() > kMaxProfileBytes) break; // grew past the limit while being read
+            out->resize(std::min(out->size() * 2, kMaxProfileBytes + 1));
+        }
+        ssize_t n = read(fd, out->data() + got, out->size() - got);
+        if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            if (errno == EINTR) continue;
             close(fd);
-            return false;
+            out->clear();
+            return FileState::Refused;
         }
         if (n == 0) break;
-        out->append(buf, size_t(n));
+        got += size_t(n);
     }
     close(fd);
-    return true;
+    if (got > kMaxProfileBytes) {
+        out->clear();
+        return FileState::Refused;
+    }
+    out->resize(got);
+    return FileState::Regular;
 }
 
 bool is_blank(char c) {
@@ -81,22 +125,60 @@ bool same_name(std::string_view a, std::string_view b) {
 
 // One line of the file: [begin, end) is its text without the line break; next is where the next starts.
 struct Line {
-    size_t begin, end, next;
+    size_t begin = 0, end = 0, next = 0;
 };
 
-std::vector<Line> split_lines(const std::string &text) {
-    std::vector<Line> lines;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t nl = text.find('\n', pos);
-        size_t end = nl == std::string::npos ? text.size() : nl;
-        size_t next = nl == std::string::npos ? text.size() : nl + 1;
-        size_t stop = end > pos && text[end - 1] == '\r' ? end - 1 : end;
-        lines.push_back(Line{pos, stop, next});
-        pos = next;
+// The text of a profile and where its lines are. A profile may be megabytes of blank lines, so the
+// search never looks at lines one by one: it jumps between the only characters that matter, '[' for
+// section headers and '=' for keys, and takes the line around each. A UTF-8 byte order mark at the very
+// start belongs to no line.
+class Text {
+  public:
+    explicit Text(const std::string &text)
+        : text_(text), origin_(text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0) {}
+    size_t origin() const { return origin_; }
+    size_t size() const { return text_.size(); }
+    // The line holding position p, which lies at or after `from`, a line start.
+    Line line_at(size_t from, size_t p) const {
+        size_t begin = from;
+        if (p > from)
+            if (const void *nl = memrchr(text_.data() + from, '\n', p - from))
+                begin = size_t(static_cast<const char *>(nl) - text_.data()) + 1;
+        const void *nl = std::memchr(text_.data() + p, '\n', text_.size() - p);
+        size_t end = nl ? size_t(static_cast<const char *>(nl) - text_.data()) : text_.size();
+        size_t next = nl ? end + 1 : end;
+        return Line{begin, end > begin && text_[end - 1] == '\r' ? end - 1 : end, next};
     }
-    return lines;
-}
+    // The first line in [from, to) (from a line start) whose character c is preceded by `prefix_ok`
+    // characters only; Line{} with next 0 when there is none.
+    template <typename Ok> Line find_line(size_t from, size_t to, char c, Ok prefix_ok) const {
+        while (from < to) {
+            const void *hit = std::memchr(text_.data() + from, c, to - from);
+            if (!hit) break;
+            size_t p = size_t(static_cast<const char *>(hit) - text_.data());
+            Line l = line_at(from, p);
+            if (prefix_ok(std::string_view(text_.data() + l.begin, p - l.begin))) return l;
+            from = l.next;
+        }
+        return Line{};
+    }
+    std::string_view view(const Line &l) const {
+        return std::string_view(text_.data() + l.begin, l.end - l.begin);
+    }
+    // The last line in [from, to) with anything but blanks on it, if any.
+    bool last_content(size_t from, size_t to, Line *line) const {
+        size_t p = to;
+        while (p > from && (is_blank(text_[p - 1]) || text_[p - 1] == '\r' || text_[p - 1] == '\n'))
+            --p;
+        if (p == from) return false;
+        *line = line_at(from, p - 1);
+        return true;
+    }
+
+  private:
+    const std::string &text_;
+    size_t origin_;
+};
 
 // The name of a section header line, if the line is one.
 bool section_name(std::string_view line, std::string_view *name) {
@@ -120,38 +202,51 @@ bool key_of(std::string_view line, std::string_view *key, size_t *value_at) {
 
 struct Found {
     bool section = false;
-    size_t section_line = 0;
-    size_t last_content_line = 0; // the last non-blank line of the section (the header at least)
+    Line section_line;
+    Line last_content_line; // the last non-blank line of the section (the header at least)
+    size_t section_end = 0; // where the next section starts, or the end of the text
     bool key = false;
-    size_t key_line = 0;
+    Line key_line;
     size_t value_at = 0;
 };
 
-Found find(const std::string &text, const std::vector<Line> &lines, std::string_view section,
-           std::string_view key) {
+bool all_blank(std::string_view s) {
+    return trim(s).empty();
+}
+
+// The first section of that name, and the first line of the key in it.
+Found find(const std::string &text, std::string_view section, std::string_view key) {
     Found f;
-    bool inside = false;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        std::string_view line(text.data() + lines[i].begin, lines[i].end - lines[i].begin);
+    Text t(text);
+    f.section_end = t.size();
+    for (size_t from = t.origin(); from < t.size();) {
+        Line header = t.find_line(from, t.size(), '[', all_blank);
+        if (header.next == 0) return f;
         std::string_view name;
-        if (section_name(line, &name)) {
-            if (f.section && inside) break; // the first matching section alone counts
-            inside = same_name(name, section);
-            if (inside) {
-                f.section = true;
-                f.section_line = f.last_content_line = i;
-            }
-            continue;
-        }
-        if (!inside) continue;
-        if (!trim(line).empty()) f.last_content_line = i;
+        section_name(t.view(header), &name);
+        from = header.next;
+        if (!same_name(name, section)) continue;
+        f.section = true;
+        f.section_line = header;
+        Line following = t.find_line(from, t.size(), '[', all_blank);
+        if (following.next != 0) f.section_end = following.begin;
+        break;
+    }
+    if (!f.section) return f;
+    const size_t body = f.section_line.next;
+    if (!t.last_content(body, f.section_end, &f.last_content_line)) f.last_content_line = f.section_line;
+    for (size_t from = body; !key.empty() && from < f.section_end;) {
+        Line l = t.find_line(from, f.section_end, '=', [](std::string_view) { return true; });
+        if (l.next == 0) break;
         std::string_view k;
         size_t at;
-        if (!f.key && !key.empty() && key_of(line, &k, &at) && same_name(k, key)) {
+        if (key_of(t.view(l), &k, &at) && same_name(k, key)) {
             f.key = true;
-            f.key_line = i;
+            f.key_line = l;
             f.value_at = at;
+            break;
         }
+        from = l.next;
     }
     return f;
 }
@@ -165,12 +260,11 @@ std::string_view unquote(std::string_view v) {
 bool lookup(LPCSTR section, LPCSTR key, LPCSTR file, std::string *value) {
     if (!section || !key) return false;
     std::string path = resolve(file), text;
-    bool exists;
-    if (path.empty() || !read_file(path, &text, &exists) || !exists) return false;
-    auto lines = split_lines(text);
-    Found f = find(text, lines, section, key);
+    struct stat st;
+    if (path.empty() || read_file(path, &text, &st) != FileState::Regular) return false;
+    Found f = find(text, section, key);
     if (!f.key) return false;
-    const Line &l = lines[f.key_line];
+    const Line &l = f.key_line;
     *value = std::string(
         unquote(trim(std::string_view(text.data() + l.begin + f.value_at, l.end - l.begin - f.value_at))));
     return true;
@@ -204,53 +298,176 @@ UINT parse_int(std::string_view v) {
     return negative ? 0u - n : n;
 }
 
-bool write_atomically(const std::string &path, const std::string &text, bool existed) {
-    std::string target = path;
-    if (existed) {
-        // Replace the file a link points at, not the link.
-        if (char *real = realpath(path.c_str(), nullptr)) {
-            target = real;
-            std::free(real);
+// The new text of the file, as pieces in order.
+using Pieces = std::vector<std::string_view>;
+
+bool write_all(int fd, const Pieces &pieces, off_t offset) {
+    for (std::string_view p : pieces) {
+        while (!p.empty()) {
+            ssize_t n = pwrite(fd, p.data(), p.size(), offset);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            p.remove_prefix(size_t(n));
+            offset += n;
         }
     }
-    size_t slash = target.rfind('/');
-    std::string dir = slash == std::string::npos ? "." : target.substr(0, slash);
-    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string tmp = dir + "/." + base + ".XXXXXX";
-    std::vector<char> name(tmp.begin(), tmp.end());
-    name.push_back('\0');
-    int fd = mkstemp(name.data());
-    if (fd < 0) return false;
-    mode_t mode = 0644;
+    return true;
+}
+
+size_t total_size(const Pieces &pieces) {
+    size_t n = 0;
+    for (std::string_view p : pieces)
+        n += p.size();
+    return n;
+}
+
+// Temporary files are named ".NAME.PID.tmp" beside the file.
+std::string temp_prefix(const std::string &base) {
+    return "." + base + ".";
+}
+
+// Removes the temporary files of writers that no longer run (a killed write leaves its file behind).
+void clear_stale_temps(const std::string &dir, const std::string &base) {
+    DIR *d = opendir(dir.c_str());
+    if (!d) return;
+    const std::string prefix = temp_prefix(base);
+    while (struct dirent *e = readdir(d)) {
+        std::string_view name = e->d_name;
+        if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0 ||
+            name.substr(name.size() - 4) != ".tmp")
+            continue;
+        std::string_view digits = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+        if (digits.size() > 9 ||
+            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
+        pid_t pid = pid_t(std::atoi(std::string(digits).c_str()));
+        if (pid == getpid() || (kill(pid, 0) != 0 && errno == ESRCH)) unlinkat(dirfd(d), e->d_name, 0);
+    }
+    closedir(d);
+}
+
+void sync_directory(const std::string &dir) {
+    int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        fsync(dfd);
+        close(dfd);
+    }
+}
+
+// A temporary file in dir holding the new text, with the mode and, for a replaced file, its owner.
+// Unnamed (O_TMPFILE) when the file system allows it, so that a killed writer leaves nothing behind;
+// *named tells which. Returns -1 when it cannot be made; *owner_refused tells that it could, but not
+// with the old file's owner.
+int make_temp(const std::string &dir, const std::string &tmp, const Pieces &pieces, const struct stat *old,
+              mode_t mode, bool try_unnamed, bool *named, bool *owner_refused) {
+    int fd = -1;
+    *named = *owner_refused = false;
+    if (try_unnamed) fd = open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        unlink(tmp.c_str());
+        fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) return -1;
+        *named = true;
+    }
     struct stat st;
-    if (existed && stat(target.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
+    bool ok = fstat(fd, &st) == 0;
+    if (ok && old && (st.st_uid != old->st_uid || st.st_gid != old->st_gid)) {
+        ok = fchown(fd, old->st_uid, old->st_gid) == 0;
+        *owner_refused = !ok;
+    }
+    ok = ok && fchmod(fd, mode) == 0 && write_all(fd, pieces, 0) && fsync(fd) == 0;
+    if (!ok) {
+        close(fd);
+        if (*named) unlink(tmp.c_str());
+        return -1;
+    }
+    return fd;
+}
+
+enum class Replace { Done, Failed, Impossible };
+
+// Writes the new text beside the file and renames it over; Impossible when the replacement could not
+// keep the file's owner.
+Replace replace_file(const std::string &target, const Pieces &pieces, const struct stat *old) {
+    size_t slash = target.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    clear_stale_temps(dir, base);
+    std::string tmp = dir + "/" + temp_prefix(base) + std::to_string(getpid()) + ".tmp";
+
+    mode_t mode;
+    if (old) {
+        mode = old->st_mode & 07777;
     } else {
         mode_t mask = umask(0);
         umask(mask);
         mode = 0666 & ~mask;
     }
-    bool ok = fchmod(fd, mode) == 0;
-    size_t done = 0;
-    while (ok && done < text.size()) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            ok = false;
-        else
-            done += size_t(n);
-    }
-    ok = ok && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (ok && rename(name.data(), target.c_str()) == 0) {
-        int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dfd >= 0) {
-            fsync(dfd);
-            close(dfd);
+    for (bool unnamed : {true, false}) {
+        bool named, owner_refused;
+        int fd = make_temp(dir, tmp, pieces, old, mode, unnamed, &named, &owner_refused);
+        if (fd < 0) return owner_refused ? Replace::Impossible : Replace::Failed;
+        if (!named) {
+            // Give the finished file its name, then its place.
+            std::string self = "/proc/self/fd/" + std::to_string(fd);
+            unlink(tmp.c_str());
+            if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, tmp.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+                close(fd);
+                continue; // no /proc, or links refused: make a named one instead
+            }
         }
-        return true;
+        close(fd);
+        // A new file never takes the place of something that appeared under its name meanwhile.
+        int moved = old ? rename(tmp.c_str(), target.c_str())
+                        : renameat2(AT_FDCWD, tmp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
+        if (moved != 0 && !old && (errno == EINVAL || errno == ENOSYS)) {
+            // No such rename here: a hard link refuses an existing name just the same.
+            moved = link(tmp.c_str(), target.c_str());
+            unlink(tmp.c_str());
+        }
+        if (moved != 0) {
+            unlink(tmp.c_str());
+            return Replace::Failed;
+        }
+        sync_directory(dir);
+        return Replace::Done;
     }
-    unlink(name.data());
+    return Replace::Failed;
+}
+
+// Rewrites the file in place: it stays the same file, with all its names, owner and mode.
+bool rewrite_in_place(const std::string &target, const Pieces &pieces, const struct stat &old) {
+    int fd = open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && same_file(st, old);
+    ok = ok && write_all(fd, pieces, 0) && ftruncate(fd, off_t(total_size(pieces))) == 0 && fsync(fd) == 0;
+    return close(fd) == 0 && ok;
+}
+
+bool write_file(const std::string &path, const Pieces &pieces, FileState state, const struct stat &old) {
+    if (state == FileState::Missing) {
+        struct stat here;
+        if (lstat(path.c_str(), &here) == 0) return false; // a link to nowhere stays as it is
+        return replace_file(path, pieces, nullptr) == Replace::Done;
+    }
+    // Write to the file a link points at, not over the link.
+    char *real = realpath(path.c_str(), nullptr);
+    if (!real) return false;
+    std::string target = real;
+    std::free(real);
+    struct stat st;
+    if (lstat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !same_file(st, old))
+        return false; // replaced by something else since it was read
+    if (st.st_nlink > 1) return rewrite_in_place(target, pieces, st);
+    switch (replace_file(target, pieces, &st)) {
+    case Replace::Done:
+        return true;
+    case Replace::Impossible:
+        return rewrite_in_place(target, pieces, st);
+    case Replace::Failed:
+        break;
+    }
     return false;
 }
 
@@ -284,46 +501,41 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR default
 BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) {
     if (!section || !*section) return FALSE;
     std::string path = resolve(file), text;
-    bool existed;
     if (path.empty()) return FALSE;
     if (!std::strchr(file, '/')) make_config_directory(path);
-    if (!read_file(path, &text, &existed)) return FALSE;
+    struct stat st {};
+    FileState state = read_file(path, &text, &st);
+    if (state == FileState::Refused) return FALSE;
 
+    const std::string_view all(text);
     const std::string eol = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
-    auto lines = split_lines(text);
-    Found f = find(text, lines, section, key ? key : "");
-    std::string out;
+    Found f = find(text, section, key ? key : "");
+    Pieces out;
+    std::string added;
 
     if (!key) { // remove the whole section
         if (!f.section) return TRUE;
-        size_t end = lines.size();
-        for (size_t i = f.section_line + 1; i < lines.size(); ++i) {
-            std::string_view name;
-            if (section_name(std::string_view(text.data() + lines[i].begin, lines[i].end - lines[i].begin),
-                             &name)) {
-                end = i;
-                break;
-            }
-        }
-        size_t from = lines[f.section_line].begin, to = end < lines.size() ? lines[end].begin : text.size();
-        out = text.substr(0, from) + text.substr(to);
+        out = {all.substr(0, f.section_line.begin), all.substr(f.section_end)};
     } else if (f.key) {
-        const Line &l = lines[f.key_line];
+        const Line &l = f.key_line;
+        size_t at = l.begin + f.value_at;
+        if (value && all.substr(at, l.end - at) == value) return TRUE; // already these bytes
         if (value)
-            out = text.substr(0, l.begin + f.value_at) + value + text.substr(l.end);
+            out = {all.substr(0, at), value, all.substr(l.end)};
         else
-            out = text.substr(0, l.begin) + text.substr(l.next);
+            out = {all.substr(0, l.begin), all.substr(l.next)};
     } else if (!value) {
         return TRUE; // nothing to remove
     } else if (f.section) {
-        const Line &l = lines[f.last_content_line];
-        std::string insert = std::string(key) + "=" + value + eol;
-        if (l.next == l.end) insert = eol + insert; // the section's last line has no line break yet
-        out = text.substr(0, l.next) + insert + text.substr(l.next);
+        // After the section's last line, on a line of its own whatever that line ends with.
+        const Line &l = f.last_content_line;
+        if (text[l.next - 1] != '\n') added = text[l.next - 1] == '\r' ? "\n" : eol;
+        added += std::string(key) + "=" + value + eol;
+        out = {all.substr(0, l.next), added, all.substr(l.next)};
     } else {
-        out = text;
-        if (!out.empty() && out.back() != '\n') out += eol;
-        out += "[" + std::string(section) + "]" + eol + key + "=" + value + eol;
+        if (!text.empty() && text.back() != '\n') added = text.back() == '\r' ? "\n" : eol;
+        added += "[" + std::string(section) + "]" + eol + key + "=" + value + eol;
+        out = {all, added};
     }
-    return write_atomically(path, out, existed) ? TRUE : FALSE;
+    return write_file(path, out, state, st) ? TRUE : FALSE;
 }

@@ -17,6 +17,7 @@ class PlatformKernel : public test::SaverTest {
   protected:
     void TearDown() override {
         unsetenv("TMPDIR");
+        unsetenv("XDG_RUNTIME_DIR");
         test::SaverTest::TearDown();
     }
     // True when a CreateMutexA made now finds the lock taken.
@@ -99,42 +100,70 @@ TEST_F(PlatformKernel, ALockFileThatIsASymlinkIsNotFollowed) {
     }
 }
 
-TEST_F(PlatformKernel, AForeignOrMissingRuntimeDirectoryFallsBackToAPrivateOne) {
-    const fs::path tmp = dir_ / "tmp";
+// The lock's place depends on the user alone: however a copy's environment names its runtime and
+// temporary directories, every copy meets the same lock, and nothing another user made blocks it.
+TEST_F(PlatformKernel, TheLocksPlaceDependsOnTheUserAlone) {
+    const bool root = geteuid() == 0;
+    const fs::path run = dir_ / "run", mine = dir_ / "mine", tmp = dir_ / "envtmp";
+    const fs::path fallback = dir_ / "home" / ".cache" / "scrwarpvue";
+    fs::create_directories(dir_ / "home");
+    fs::create_directories(mine);
+    fs::permissions(mine, fs::perms::owner_all);
     fs::create_directories(tmp);
     setenv("TMPDIR", tmp.c_str(), 1);
-    const fs::path fallback = tmp / ("scrwarpvue-" + std::to_string(getuid()));
-
-    // Someone else's directory: as root, one handed to another user; otherwise the root directory.
-    fs::path foreign = "/";
-    if (geteuid() == 0) {
-        foreign = dir_ / "foreign";
-        fs::create_directories(foreign);
-        ASSERT_EQ(chown(foreign.c_str(), 65534, 65534), 0);
+    // Another user got to the temporary directory's per-user name first.
+    const fs::path squatted = tmp / ("scrwarpvue-" + std::to_string(getuid()));
+    if (root) {
+        fs::create_directories(squatted);
+        ASSERT_EQ(chown(squatted.c_str(), 65534, 65534), 0);
+    } else {
+        fs::create_symlink("/", squatted);
     }
-    const char *settings[] = {foreign.c_str(), "relative/run", nullptr};
-    for (const char *xdg : settings) {
-        if (xdg)
-            setenv("XDG_RUNTIME_DIR", xdg, 1);
-        else
-            unsetenv("XDG_RUNTIME_DIR");
-        fs::remove_all(fallback);
-        HANDLE h = CreateMutexA(nullptr, TRUE, kAppName);
-        ASSERT_NE(h, nullptr) << (xdg ? xdg : "unset");
-        EXPECT_EQ(GetLastError(), 0u);
-        struct stat st {};
-        ASSERT_EQ(lstat(fallback.c_str(), &st), 0);
-        EXPECT_TRUE(S_ISDIR(st.st_mode));
-        EXPECT_EQ(st.st_mode & 0777, 0700u);
-        EXPECT_TRUE(fs::exists(fallback / "SCRWARPVUE.lock"));
-        EXPECT_FALSE(fs::exists(foreign / "SCRWARPVUE.lock"));
-        ReleaseMutex(h);
-        CloseHandle(h);
+    enum { Usable, Missing, Foreign, Link };
+    for (int place : {Usable, Missing, Foreign, Link}) {
+        fs::remove_all(run);
+        if (place == Usable || place == Foreign) {
+            fs::create_directories(run);
+            fs::permissions(run, place == Usable ? fs::perms::owner_all : fs::perms::all);
+            if (place == Foreign && root) {
+                ASSERT_EQ(chown(run.c_str(), 65534, 65534), 0);
+            }
+        }
+        if (place == Link) fs::create_symlink(mine, run);
+        const char *environments[] = {nullptr, mine.c_str()};
+        for (const char *held : environments) {
+            for (const char *other : environments) {
+                held ? setenv("XDG_RUNTIME_DIR", held, 1) : unsetenv("XDG_RUNTIME_DIR");
+                HANDLE h = CreateMutexA(nullptr, TRUE, kAppName);
+                ASSERT_NE(h, nullptr) << place;
+                EXPECT_EQ(GetLastError(), 0u);
+                other ? setenv("XDG_RUNTIME_DIR", other, 1) : unsetenv("XDG_RUNTIME_DIR");
+                EXPECT_TRUE(Taken()) << place << (held ? held : " unset") << (other ? other : " unset");
+                ReleaseMutex(h);
+                CloseHandle(h);
+            }
+        }
+        EXPECT_EQ(fs::exists(run / "SCRWARPVUE.lock"), place == Usable) << place;
+        EXPECT_EQ(fs::exists(fallback / "SCRWARPVUE.lock"), place != Usable) << place;
+        EXPECT_FALSE(fs::exists(mine / "SCRWARPVUE.lock")) << place;
     }
+    struct stat st {};
+    ASSERT_EQ(lstat(fallback.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
 
-    // A fallback directory that others can enter is not used.
-    fs::permissions(fallback, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+    // A fallback directory others can add names to is not used.
+    fs::permissions(fallback, fs::perms::owner_all | fs::perms::group_all);
     EXPECT_EQ(CreateMutexA(nullptr, TRUE, kAppName), nullptr);
+
+    // Without a home directory: a private directory under the system's temporary directory (for tests,
+    // dir_/tmp), whatever TMPDIR says.
+    fs::remove_all(dir_ / "home");
+    fs::create_directories(dir_ / "tmp");
+    HANDLE h = CreateMutexA(nullptr, TRUE, kAppName);
+    ASSERT_NE(h, nullptr);
+    EXPECT_TRUE(fs::exists(dir_ / "tmp" / ("scrwarpvue-" + std::to_string(getuid())) / "SCRWARPVUE.lock"));
+    ReleaseMutex(h);
+    CloseHandle(h);
 }
 
 } // namespace

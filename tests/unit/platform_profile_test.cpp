@@ -4,9 +4,12 @@
 #include "support.h"
 
 #include <climits>
+#include <csignal>
+#include <functional>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,6 +56,7 @@ TEST_F(PlatformProfile, IntegersReadTheWayWindowsReadsThem) {
         {"[Settings]\n;DispType=3\nDispType=7", 7},
         {"[Settings]\nDispType=2\n[Settings]\nDispType=8\n", 2},
         {"DispType=3\n", 42},
+        {"\xEF\xBB\xBF[Settings]\r\nDispType=6\r\n", 6},
     };
     for (const Case &c : cases) {
         SetProfile(c.text);
@@ -93,18 +97,27 @@ TEST_F(PlatformProfile, WritingKeepsEveryOtherLine) {
         {"[S]\r\nA=1\r\n; c\r\n[T]\r\nB=2\r\n", "S", "C", "3", "[S]\r\nA=1\r\n; c\r\nC=3\r\n[T]\r\nB=2\r\n"},
         {"[S]\r\nA=1\r\n[T]\r\nB=2\r\n", "s", "a", "99", "[S]\r\nA=99\r\n[T]\r\nB=2\r\n"},
         {"[S]\nA=1\n[S]\nA=2\n", "S", "A", "5", "[S]\nA=5\n[S]\nA=2\n"},
+        // A last line ending in a lone carriage return still ends before the new line.
+        {"[S]\nA=1\r", "S", "C", "3", "[S]\nA=1\r\nC=3\n"},
+        {"[T]\r\nB=2\r", "S", "C", "3", "[T]\r\nB=2\r\n[S]\r\nC=3\r\n"},
+        // A byte order mark before the first section stays, and the section is found behind it.
+        {"\xEF\xBB\xBF[S]\r\nA=1\r\n", "S", "A", "2", "\xEF\xBB\xBF[S]\r\nA=2\r\n"},
+        {"\xEF\xBB\xBF[S]\nA=1\n", "S", "C", "3", "\xEF\xBB\xBF[S]\nA=1\nC=3\n"},
     };
     for (const Case &c : cases) {
         SetProfile(c.before);
         EXPECT_TRUE(Write(c.section, c.key, c.value));
+        EXPECT_EQ(ProfileText(), c.after) << c.before;
+        char back[32] = {};
+        GetPrivateProfileStringA(c.section, c.key, "(none)", back, sizeof back, kIni);
+        EXPECT_STREQ(back, c.value) << c.before;
+        EXPECT_TRUE(Write(c.section, c.key, c.value)); // the same write again changes nothing
         EXPECT_EQ(ProfileText(), c.after) << c.before;
     }
 }
 
 TEST_F(PlatformProfile, AWriteReplacesTheFileAtomically) {
     SetProfile("[S]\nK=old\n");
-    const fs::path link = dir_ / "hardlink";
-    fs::create_hard_link(Profile(), link);
     int fd = open(Profile().c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
     struct stat before {
@@ -115,7 +128,6 @@ TEST_F(PlatformProfile, AWriteReplacesTheFileAtomically) {
     ASSERT_EQ(stat(Profile().c_str(), &after), 0);
     EXPECT_NE(before.st_ino, after.st_ino);
     EXPECT_EQ(ProfileText(), "[S]\nK=new\n");
-    EXPECT_EQ(test::ReadFile(link), "[S]\nK=old\n");
     char buf[64] = {};
     EXPECT_EQ(pread(fd, buf, sizeof buf - 1, 0), 10);
     EXPECT_STREQ(buf, "[S]\nK=old\n");
@@ -157,6 +169,144 @@ TEST_F(PlatformProfile, AProfileThatIsASymlinkStaysOne) {
     char buf[16];
     GetPrivateProfileStringA("S", "K", "", buf, sizeof buf, kIni);
     EXPECT_STREQ(buf, "new");
+}
+
+// Runs fn in a child process that is stopped if it takes more than a few seconds; true when fn returned
+// true in time.
+bool InChild(const std::function<bool()> &fn) {
+    pid_t child = fork();
+    if (child == 0) {
+        alarm(20);
+        _exit(fn() ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Only a regular file of bounded size is a profile: anything else reads as missing, the read never
+// waits or runs out of memory, and the write fails without replacing it.
+TEST_F(PlatformProfile, OnlyABoundedRegularFileIsReadOrReplaced) {
+    const bool root = geteuid() == 0;
+    const fs::path nodes = dir_ / "nodes";
+    fs::create_directories(nodes);
+    struct Case {
+        const char *name;
+        std::function<bool(const fs::path &)> make; // false: cannot be made here
+        bool link;                                  // the profile is a symbolic link to it
+    } cases[] = {
+        {"fifo", [](const fs::path &p) { return mkfifo(p.c_str(), 0600) == 0; }, false},
+        {"fifo", [](const fs::path &p) { return mkfifo(p.c_str(), 0600) == 0; }, true},
+        {"directory", [](const fs::path &p) { return fs::create_directory(p); }, true},
+        // Private device nodes as root (the system's own are never put at risk); else the real ones,
+        // which an ordinary user cannot replace.
+        {"null",
+         [root](const fs::path &p) {
+             return root ? mknod(p.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0
+                         : symlink("/dev/null", p.c_str()) == 0;
+         },
+         true},
+        {"zero",
+         [root](const fs::path &p) {
+             return root ? mknod(p.c_str(), S_IFCHR | 0666, makedev(1, 5)) == 0
+                         : symlink("/dev/zero", p.c_str()) == 0;
+         },
+         true},
+        {"urandom",
+         [root](const fs::path &p) {
+             return root ? mknod(p.c_str(), S_IFCHR | 0666, makedev(1, 9)) == 0
+                         : symlink("/dev/urandom", p.c_str()) == 0;
+         },
+         true},
+        {"huge",
+         [](const fs::path &p) { // 17 MiB: a section at the start, then a hole
+             test::WriteFile(p, "[Settings]\nDispType=5\n");
+             return truncate(p.c_str(), 17 << 20) == 0;
+         },
+         true},
+    };
+    for (const Case &c : cases) {
+        const fs::path node = nodes / c.name;
+        fs::remove(Profile());
+        fs::remove(node);
+        if (!c.make(c.link ? node : Profile())) {
+            ADD_FAILURE() << c.name << " could not be made";
+            continue;
+        }
+        if (c.link) fs::create_symlink(node, Profile());
+        struct stat before {
+        }, after{};
+        ASSERT_EQ(stat(Profile().c_str(), &before), 0) << c.name;
+        EXPECT_TRUE(InChild([&] { return ReadInt() == 42 && !Write("Settings", "DispType", "3"); }))
+            << c.name;
+        ASSERT_EQ(stat(Profile().c_str(), &after), 0) << c.name;
+        EXPECT_EQ(after.st_ino, before.st_ino) << c.name;
+        EXPECT_EQ(after.st_mode, before.st_mode) << c.name;
+        EXPECT_EQ(after.st_size, before.st_size) << c.name;
+        EXPECT_EQ(fs::is_symlink(Profile()), c.link) << c.name;
+        EXPECT_EQ(ConfigEntries(), std::vector<std::string>{kIni}) << c.name;
+    }
+}
+
+// A write changes the file's bytes and nothing else: its owner, its mode, and every name it has.
+TEST_F(PlatformProfile, AWriteKeepsOwnerModeAndHardLinks) {
+    const fs::path elsewhere = dir_ / "elsewhere";
+    fs::create_directories(elsewhere);
+    const uid_t owner = geteuid() == 0 ? 65534 : geteuid(); // as root: another user's file
+    const gid_t group = geteuid() == 0 ? 65534 : getegid();
+    for (bool linked : {false, true}) {
+        const fs::path file = elsewhere / "target.ini", second = elsewhere / "second.ini";
+        fs::remove(Profile());
+        fs::remove(second);
+        test::WriteFile(file, "[S]\nK=old\n");
+        ASSERT_EQ(chmod(file.c_str(), 0640), 0);
+        ASSERT_EQ(chown(file.c_str(), owner, group), 0);
+        fs::create_symlink(file, Profile());
+        if (linked) fs::create_hard_link(file, second);
+        struct stat before {
+        }, after{};
+        ASSERT_EQ(stat(file.c_str(), &before), 0);
+
+        EXPECT_TRUE(Write("S", "K", "new")) << linked;
+        ASSERT_EQ(stat(file.c_str(), &after), 0);
+        EXPECT_EQ(test::ReadFile(file), "[S]\nK=new\n");
+        EXPECT_EQ(after.st_uid, owner);
+        EXPECT_EQ(after.st_gid, group);
+        EXPECT_EQ(after.st_mode & 07777, 0640u);
+        EXPECT_EQ(after.st_nlink, before.st_nlink);
+        if (linked) {
+            EXPECT_EQ(after.st_ino, before.st_ino); // one file under both names
+            EXPECT_EQ(test::ReadFile(second), "[S]\nK=new\n");
+        }
+        std::vector<std::string> names;
+        for (const auto &e : fs::directory_iterator(elsewhere))
+            names.push_back(e.path().filename());
+        EXPECT_EQ(names.size(), linked ? 2u : 1u) << "a temporary file was left";
+    }
+}
+
+// Writes killed at random moments leave the old text or the new, never a torn, empty or missing file,
+// and the next write clears what a killed one left.
+TEST_F(PlatformProfile, KilledWritesNeverTearTheFile) {
+    const std::string pad(256 << 10, ';'), a = "[S]\nK=a\n;" + pad + "\n",
+                                           b = "[S]\nK=bbbbbbbb\n;" + pad + "\n";
+    SetProfile(a);
+    unsigned seed = unsigned(getpid());
+    for (int round = 0; round < 60; ++round) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int i = 0;; ++i)
+                Write("S", "K", i % 2 ? "a" : "bbbbbbbb");
+        }
+        usleep(useconds_t(rand_r(&seed) % 4000));
+        kill(child, SIGKILL);
+        ASSERT_EQ(waitpid(child, nullptr, 0), child);
+        const std::string text = ProfileText();
+        ASSERT_TRUE(text == a || text == b) << "round " << round << ": " << text.size() << " bytes";
+        EXPECT_LE(ConfigEntries().size(), 2u);
+    }
+    EXPECT_TRUE(Write("S", "K", "final"));
+    EXPECT_EQ(ConfigEntries(), std::vector<std::string>{kIni});
 }
 
 TEST_F(PlatformProfile, DecimalTextReadsBackAsTheSameNumber) {

@@ -50,7 +50,7 @@ class SaverTest : public ::testing::Test {
         std::filesystem::create_directories(dir_ / "run");
         std::filesystem::permissions(dir_ / "run", std::filesystem::perms::owner_all);
         setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
-        setenv("XDG_RUNTIME_DIR", (dir_ / "run").c_str(), 1);
+        posix::set_lock_places(dir_ / "run", dir_ / "home", dir_ / "tmp");
         headless::reset(64, 48);
         ResetProgramState();
     }

@@ -8,6 +8,7 @@ positions and sends the close request a window manager would send."""
 import ctypes
 import ctypes.util
 import os
+import signal
 import subprocess
 import sys
 import unittest
@@ -261,6 +262,29 @@ class SettingsDialogTest(DialogTestCase):
                     send_close_request(self.x.display, window)
                 self.assert_quiet_exit(program, how)
                 self.assertEqual(self.x.read_profile(), before, "%s changed the profile" % how)
+
+    def test_termination_signals_cancel_and_release_the_lock(self):
+        for sig in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
+            with self.subTest(signal=sig.name):
+                program, window = self.open_dialog(DispType=6, DispRobo=1, EternalFire=0)
+                before = self.x.read_profile()
+                self.click_cell(window, ROBOT_BOX)  # a change that must not be stored
+                program.proc.send_signal(sig)
+                self.assert_quiet_exit(program, sig.name)
+                self.wait_window_gone(TITLE)
+                self.assertEqual(self.x.read_profile(), before, "%s changed the profile" % sig.name)
+        again, window = self.open_dialog()  # the lock went with the dialog
+        self.key(window, "the dialog", "Escape")
+        self.assert_quiet_exit(again, "a dialog after the signals")
+
+    def test_losing_the_x_server_cancels_quietly(self):
+        program, window = self.open_dialog(DispType=6, DispRobo=1, EternalFire=0)
+        before = self.x.read_profile()
+        self.click_cell(window, ROBOT_BOX)
+        self.x.proc.kill()
+        self.x.proc.wait(DEADLINE)
+        self.assert_quiet_exit(program, "the dialog losing its X server")
+        self.assertEqual(self.x.read_profile(), before)
 
     def test_without_a_display_nothing_opens_quietly(self):
         env = dict(self.x.env)

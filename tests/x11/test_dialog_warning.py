@@ -20,6 +20,16 @@ class FireWarningTest(DialogTestCase):
         keys = profile_keys(self.x.read_profile())
         self.assertEqual(keys, {"DispType": "7", "DispRobo": "1", "EternalFire": "5"})
 
+    def test_a_termination_signal_during_the_warning_stores_nothing(self):
+        program, window = self.open_dialog(DispType=2, DispRobo=1, EternalFire=5)
+        before = self.x.read_profile()
+        self.click_cell(window, OVERVOLTAGE)
+        self.key(window, "the dialog", "Return")
+        self.wait_window(WARNING_TITLE)
+        program.proc.terminate()
+        self.assert_quiet_exit(program, "SIGTERM during the warning")
+        self.assertEqual(self.x.read_profile(), before)
+
     def test_other_choices_store_at_once(self):
         # Clicking the overvoltage button and then another one: no warning, the last click counts.
         program, window = self.open_dialog(DispType=1, DispRobo=0)

@@ -1,5 +1,5 @@
 """Screens other than the plain 24-bit one with shared memory: a 16-bit screen (pixels converted both
-ways), a server without MIT-SHM (plain XPutImage), and a primary monitor smaller than the X screen
+ways), an 8-bit PseudoColor screen (colours through the colormap), a server without MIT-SHM (plain XPutImage), and a primary monitor smaller than the X screen
 (the saver covers the monitor only)."""
 
 import subprocess
@@ -27,9 +27,15 @@ class SixteenBitScreen(xharness.SaverTestCase):
                 self.x.write_profile(DispType=kind, DispRobo=0)
                 saver = self.start()
                 self.x.wait_for_screen(picture(self.w, self.h, self.shown_desktop),
-                                       "display type %d on a 16-bit screen" % kind)
+                                       "display type %d on a %d-bit screen" % (kind, self.DEPTH))
                 self.x.xdotool("key", "space")
                 self.assert_quiet_exit(saver, "type %d" % kind)
+
+
+class EightBitPseudoColorScreen(SixteenBitScreen):
+    # The desktop is drawn in a colour cube's cells; the saver reads the cells' colours and draws them
+    # in cells of the same colours.
+    DEPTH = 8
 
 
 class WithoutSharedMemory(xharness.SaverTestCase):

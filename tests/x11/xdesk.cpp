@@ -1,7 +1,8 @@
 // Test and demo helper for a private X server: puts a picture on the root window, or covers part of the
 // screen with a window for a while.
 //
-//   xdesk root FILE.ppm        the P6 picture becomes the root window's background (and stays there)
+//   xdesk root FILE.ppm        the P6 picture becomes the root window's background (and stays there);
+//                              on a colormapped screen, in the colours of a 5x5x5 cube it allocates
 //   xdesk cover X Y W H        maps a white override-redirect window there, prints "mapped" once it is
 //                              viewable, and unmaps it when standard input closes
 //   xdesk cursor               prints "hidden" when the pointer's current image is fully transparent,
@@ -53,10 +54,6 @@ Pixmap pixmap_from_ppm(Display *dpy, const char *path, int *pw, int *ph) {
     Window root = RootWindow(dpy, screen);
     Visual *visual = DefaultVisual(dpy, screen);
     int depth = DefaultDepth(dpy, screen);
-    if (visual->c_class != TrueColor) {
-        std::fprintf(stderr, "xdesk: needs a TrueColor visual\n");
-        return None;
-    }
     XImage *img =
         XCreateImage(dpy, visual, unsigned(depth), ZPixmap, 0, nullptr, unsigned(w), unsigned(h), 32, 0);
     img->data = static_cast<char *>(std::calloc(size_t(img->bytes_per_line), size_t(h)));
@@ -70,12 +67,34 @@ Pixmap pixmap_from_ppm(Display *dpy, const char *path, int *pw, int *ph) {
         unsigned long scaled = bits >= 8 ? (unsigned long)v << (bits - 8) : v >> (8 - bits);
         return (scaled << shift) & mask;
     };
+    std::vector<unsigned long> cube; // colormapped screens: the cell of each of 5x5x5 colours
+    if (visual->c_class != TrueColor) {
+        Colormap cmap = DefaultColormap(dpy, screen);
+        for (int i = 0; i < 125; ++i) {
+            XColor c{};
+            c.red = uint16_t(i / 25 * 255 / 4 * 0x101);
+            c.green = uint16_t(i / 5 % 5 * 255 / 4 * 0x101);
+            c.blue = uint16_t(i % 5 * 255 / 4 * 0x101);
+            c.flags = DoRed | DoGreen | DoBlue;
+            if (!XAllocColor(dpy, cmap, &c)) {
+                std::fprintf(stderr, "xdesk: cannot allocate the colour cube\n");
+                XDestroyImage(img);
+                return None;
+            }
+            cube.push_back(c.pixel);
+        }
+        XSetCloseDownMode(dpy, RetainPermanent); // the cells stay the desktop's after this helper ends
+    }
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const unsigned char *p = &rgb[(size_t(y) * w + x) * 3];
-            XPutPixel(img, x, y,
-                      place(visual->red_mask, p[0]) | place(visual->green_mask, p[1]) |
-                          place(visual->blue_mask, p[2]));
+            if (!cube.empty())
+                XPutPixel(img, x, y,
+                          cube[size_t((p[0] + 32) / 64 * 25 + (p[1] + 32) / 64 * 5 + (p[2] + 32) / 64)]);
+            else
+                XPutPixel(img, x, y,
+                          place(visual->red_mask, p[0]) | place(visual->green_mask, p[1]) |
+                              place(visual->blue_mask, p[2]));
         }
     Pixmap pm = XCreatePixmap(dpy, root, unsigned(w), unsigned(h), unsigned(depth));
     GC gc = XCreateGC(dpy, pm, 0, nullptr);

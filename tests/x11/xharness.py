@@ -1,7 +1,6 @@
 """Shared harness for the tests that drive the real program on a private X server.
 
-Every test gets its own Xvfb (display chosen by -displayfd), its own configuration and runtime
-directories, a desktop picture on the root window, screenshots read with xwd, and input sent with
+Every test gets its own Xvfb (display chosen by -displayfd), its own configuration directory, a desktop picture on the root window, screenshots read with xwd, and input sent with
 xdotool. Nothing waits for a fixed time: every wait polls for the expected screen or process state
 with a generous deadline.
 
@@ -58,8 +57,9 @@ def write_ppm(path, w, h, pixels):
 
 
 def parse_xwd(data):
-    """(width, height, pixels) of an XWD dump of a TrueColor screen. Pixels of a 32-bit screen are
-    0x00RRGGBB; those of a 16-bit screen are the server's own pixel values."""
+    """(width, height, pixels) of an XWD dump. Pixels of a 32-bit screen are 0x00RRGGBB; those of a
+    16-bit screen are the server's own pixel values; those of an 8-bit colormapped screen are the
+    colours of their cells, as 0x00RRGGBB."""
 
     def card32(i):
         return int.from_bytes(data[4 * i:4 * i + 4], "big")
@@ -72,8 +72,18 @@ def parse_xwd(data):
     masks = card32(14), card32(15), card32(16)
     ncolors = card32(19)
     offset = header_size + 12 * ncolors
+    if bits_per_pixel == 8:
+        cells = {}
+        for i in range(ncolors):
+            entry = data[header_size + 12 * i:header_size + 12 * (i + 1)]
+            pixel = int.from_bytes(entry[0:4], "big")
+            red, green, blue = (int.from_bytes(entry[k:k + 2], "big") >> 8 for k in (4, 6, 8))
+            cells[pixel] = red << 16 | green << 8 | blue
+        rows = data[offset:offset + bytes_per_line * height]
+        return width, height, [cells.get(rows[y * bytes_per_line + x], 0) for y in range(height)
+                               for x in range(width)]
     if bits_per_pixel not in (16, 32):
-        raise ValueError("expected 16 or 32 bits per pixel, got %d" % bits_per_pixel)
+        raise ValueError("expected 8, 16 or 32 bits per pixel, got %d" % bits_per_pixel)
     if bits_per_pixel == 32 and masks != (0xFF0000, 0xFF00, 0xFF):
         raise ValueError("unexpected visual masks %r" % (masks,))
     raw = array.array("I" if bits_per_pixel == 32 else "H")
@@ -103,7 +113,8 @@ def describe_difference(w, h, got, want, limit=5):
 
 
 class XServer:
-    """A private Xvfb with its own configuration and runtime directories."""
+    """A private Xvfb with its own configuration directory. (The program's lock is the user's one lock
+    whatever the environment says, so the suites take turns: CTest runs them under one resource lock.)"""
 
     def __init__(self, width=320, height=240, depth=24, extra_args=()):
         self.width, self.height = width, height

@@ -5,12 +5,17 @@
 // The layer's dialog model decides everything a dialog does (check states, focus, the default button,
 // what a click or key means): the window reports clicks and the dialog manager's keys to the model and
 // then shows what the model holds.
+//
+// A dialog ends the way a cancel ends it when the process is asked to end (SIGTERM, SIGHUP, SIGINT) or
+// the X server goes away: nothing is stored, the lock goes with the process, and the exit code is 0.
 
 #include "../dialog_backend.h"
 
 #include <gdk/gdkx.h>
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -23,6 +28,17 @@
 namespace {
 
 void ignore_log(const gchar *, GLogLevelFlags, const gchar *, gpointer) {}
+
+// GTK's own handler for a lost X server prints a message and exits with 1. GTK cannot go on without its
+// display, and nothing is stored while GTK waits for events, so the process ends as a cancelled dialog
+// ends: quietly, with 0. Other connections keep the handler they had.
+Display *g_gtk_display = nullptr;
+XIOErrorHandler g_io_before = nullptr;
+
+int on_lost_display(Display *display) {
+    if (display == g_gtk_display) _exit(0);
+    return g_io_before ? g_io_before(display) : 0;
+}
 
 // GTK's one-time start. Its locale handling is left off so that the rest of the program keeps the C
 // locale; the labels set their language themselves.
@@ -37,6 +53,8 @@ bool gtk_ready() {
     int saved = dup(STDERR_FILENO);
     int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (saved >= 0 && null_fd >= 0) dup2(null_fd, STDERR_FILENO);
+    g_io_before = XSetIOErrorHandler(nullptr); // what other connections had before GTK's came
+    XSetIOErrorHandler(g_io_before);
     state = gtk_init_check(nullptr, nullptr) ? 1 : 0;
     fflush(stderr);
     if (saved >= 0 && null_fd >= 0) dup2(saved, STDERR_FILENO);
@@ -44,6 +62,11 @@ bool gtk_ready() {
     if (null_fd >= 0) close(null_fd);
     // GTK's advice to programmers (a message box without a parent window, for one) is not for users.
     if (state == 1) g_log_set_handler("Gtk", G_LOG_LEVEL_MESSAGE, ignore_log, nullptr);
+    if (state != 1) XSetIOErrorHandler(g_io_before);
+    if (state == 1) {
+        g_gtk_display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+        XSetIOErrorHandler(on_lost_display);
+    }
     return state == 1;
 }
 
@@ -115,6 +138,25 @@ void on_clicked(GtkButton *button, gpointer data) {
 gboolean on_map(GtkWidget *window, GdkEvent *, gpointer) {
     gtk_window_present(GTK_WINDOW(window));
     return FALSE;
+}
+
+// A request to end (SIGTERM, SIGHUP, SIGINT) while a dialog runs cancels it as its cancel button would,
+// and the program then ends as usual. While a message box is up the dialog's handler is in the middle
+// of something it cannot abandon, so the process ends there and then, with 0: nothing is stored while
+// GTK waits for events.
+std::vector<dialog::Model *> g_running;
+int g_boxes_open = 0;
+
+gboolean on_terminate(gpointer) {
+    if (g_boxes_open > 0 || g_running.empty()) _exit(0);
+    dialog::Model *m = g_running.back();
+    dialog::key(m, dialog::Key::Escape);
+    if (!m->ended) { // a handler that ignores the cancel is ended all the same
+        m->ended = true;
+        m->result = IDCANCEL;
+    }
+    backend::dialog_update(m);
+    return G_SOURCE_CONTINUE;
 }
 
 gboolean on_delete(GtkWidget *, GdkEvent *, gpointer data) {
@@ -368,7 +410,17 @@ void dialog_run(dialog::Model *m) {
     gtk_widget_show_all(v->window);
     gtk_window_present(GTK_WINDOW(v->window));
     v->loop = g_main_loop_new(nullptr, FALSE);
+    guint watches[3] = {};
+    if (g_running.empty()) {
+        const int signals[] = {SIGTERM, SIGHUP, SIGINT};
+        for (int i = 0; i < 3; ++i)
+            watches[i] = g_unix_signal_add(signals[i], on_terminate, nullptr);
+    }
+    g_running.push_back(m);
     if (!m->ended) g_main_loop_run(v->loop);
+    g_running.pop_back();
+    for (guint w : watches)
+        if (w) g_source_remove(w);
     g_main_loop_unref(v->loop);
     v->loop = nullptr;
 }
@@ -453,7 +505,9 @@ int message_box(HWND, dialog::Model *owner, const char *text, const char *captio
         gtk_widget_show(image);
     }
 
+    ++g_boxes_open;
     gtk_dialog_run(GTK_DIALOG(box));
+    --g_boxes_open;
     gtk_widget_destroy(box);
     flush_display();
     return IDOK;

@@ -11,6 +11,8 @@
 
 #include <csignal>
 #include <cstring>
+#include <unordered_map>
+#include <vector>
 
 namespace x11 {
 
@@ -40,6 +42,81 @@ unsigned long channel_from8(uint32_t v8, const Channel &c) {
     if (!c.bits) return 0;
     unsigned long v = c.bits >= 8 ? (unsigned long)v8 << (c.bits - 8) : v8 >> (8 - c.bits);
     return (v << c.shift) & c.mask;
+}
+
+// A screen whose pixel values index a colormap (8-bit PseudoColor, and the static and grey kinds) has no
+// colour masks: its colours are the colormap's cells. Reading looks a value up in the cells as they were
+// when the connection opened; drawing asks the server for a shared cell of exactly the colour (one round
+// trip per new colour, remembered) and takes the nearest cell only when the colormap is full.
+struct Palette {
+    bool used = false;
+    Colormap colormap = 0;
+    std::vector<uint32_t> rgb; // by pixel value
+    std::unordered_map<uint32_t, unsigned long> pixel_of;
+    uint32_t last_rgb = 0xFFFFFFFFu;
+    unsigned long last_pixel = 0;
+};
+Palette g_palette;
+
+uint32_t rgb_of(const XColor &c) {
+    return uint32_t(c.red >> 8) << 16 | uint32_t(c.green >> 8) << 8 | uint32_t(c.blue >> 8);
+}
+
+void load_palette() {
+    const int c = g.visual->c_class;
+    const int n = g.visual->map_entries;
+    if ((c != PseudoColor && c != StaticColor && c != GrayScale && c != StaticGray) || n <= 0 || n > 65536)
+        return;
+    g_palette.used = true;
+    g_palette.colormap = DefaultColormap(g.dpy, g.screen);
+    std::vector<XColor> cells(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        cells[size_t(i)].pixel = static_cast<unsigned long>(i);
+    XQueryColors(g.dpy, g_palette.colormap, cells.data(), n);
+    g_palette.rgb.resize(size_t(n));
+    for (int i = 0; i < n; ++i)
+        g_palette.rgb[size_t(i)] = rgb_of(cells[size_t(i)]);
+}
+
+unsigned long nearest_cell(uint32_t px) {
+    unsigned long best = 0;
+    long best_distance = -1;
+    for (size_t i = 0; i < g_palette.rgb.size(); ++i) {
+        const uint32_t q = g_palette.rgb[i];
+        long dr = long((q >> 16) & 0xFF) - long((px >> 16) & 0xFF),
+             dg = long((q >> 8) & 0xFF) - long((px >> 8) & 0xFF), db = long(q & 0xFF) - long(px & 0xFF);
+        long distance = dr * dr + dg * dg + db * db;
+        if (best_distance < 0 || distance < best_distance) {
+            best = i;
+            best_distance = distance;
+        }
+    }
+    return best;
+}
+
+unsigned long palette_pixel(uint32_t px) {
+    if (px == g_palette.last_rgb) return g_palette.last_pixel;
+    auto it = g_palette.pixel_of.find(px);
+    unsigned long pixel;
+    if (it != g_palette.pixel_of.end()) {
+        pixel = it->second;
+    } else {
+        XColor want{};
+        want.red = uint16_t(((px >> 16) & 0xFF) * 0x101);
+        want.green = uint16_t(((px >> 8) & 0xFF) * 0x101);
+        want.blue = uint16_t((px & 0xFF) * 0x101);
+        want.flags = DoRed | DoGreen | DoBlue;
+        if (alive() && XAllocColor(g.dpy, g_palette.colormap, &want) && want.pixel < g_palette.rgb.size()) {
+            pixel = want.pixel;
+            g_palette.rgb[pixel] = rgb_of(want);
+        } else {
+            pixel = nearest_cell(px);
+        }
+        g_palette.pixel_of.emplace(px, pixel);
+    }
+    g_palette.last_rgb = px;
+    g_palette.last_pixel = pixel;
+    return pixel;
 }
 
 int on_x_error(Display *, XErrorEvent *) {
@@ -129,6 +206,7 @@ bool open_display() {
     g.blue = channel_of(g.visual->blue_mask);
     g.standard_rgb = g.visual->c_class == TrueColor && g.visual->red_mask == 0xFF0000 &&
                      g.visual->green_mask == 0xFF00 && g.visual->blue_mask == 0xFF;
+    load_palette();
     if (g.hosted)
         find_host_window();
     else
@@ -158,11 +236,13 @@ bool image_is_direct(const XImage *img) {
 }
 
 uint32_t to_rgb(unsigned long pixel) {
+    if (g_palette.used) return pixel < g_palette.rgb.size() ? g_palette.rgb[pixel] : 0;
     return (channel_to8(pixel, g.red) << 16) | (channel_to8(pixel, g.green) << 8) |
            channel_to8(pixel, g.blue);
 }
 
 unsigned long from_rgb(uint32_t px) {
+    if (g_palette.used) return palette_pixel(px & 0xFFFFFF);
     return channel_from8((px >> 16) & 0xFF, g.red) | channel_from8((px >> 8) & 0xFF, g.green) |
            channel_from8(px & 0xFF, g.blue);
 }

@@ -55,7 +55,7 @@ bool attach_shm(int w, int h) {
         XDestroyImage(img);
         return false;
     }
-    g.shm.readOnly = True;
+    g.shm.readOnly = False; // the server also writes into it: the capture reads the screen through it
     img->data = g.shm.shmaddr;
     XSync(g.dpy, False);
     g_trapped_error = false;

@@ -141,9 +141,11 @@ void show_window(HWND hwnd, bool show) {
         x11::ungrab_input();
         XUnmapWindow(g.dpy, g.win);
         XFlush(g.dpy);
+        g.shown = false;
         return;
     }
     g.layer_presented = false;
+    g.shown = true;
     XMapRaised(g.dpy, g.win);
     XFlush(g.dpy);
     x11::wait_mapped();
@@ -172,6 +174,7 @@ void destroy_window(HWND hwnd, Surface *) {
     g.win_gone = false;
     g.gc = nullptr;
     g.win = 0;
+    g.shown = false;
     g.hwnd = nullptr;
 }
 

@@ -48,6 +48,7 @@ struct State {
     bool use_shm = false;
     XShmSegmentInfo shm{};
     bool grabbed = false;
+    bool shown = false;           // mapped by show_window; while hidden its pixels may serve the capture
     bool layer_presented = false; // the layer pushed something since the window was shown
     Cursor invisible = 0, arrow = 0;
     bool cursor_visible = true;
