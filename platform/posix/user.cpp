@@ -178,6 +178,7 @@ BOOL WINAPI DestroyWindow(HWND hwnd) {
     if (w->top_level_display) {
         backend::destroy_window(w, &w->surf);
         w->surf = Surface{};
+        posix::forget_transfer_pair();
     }
     if (g_display_window == w) g_display_window = nullptr;
     if (g_active == w) g_active = nullptr;
