@@ -18,7 +18,26 @@ namespace {
 
 std::unordered_set<const void *> g_live_objects; // bitmaps and brushes made and not yet deleted
 std::unordered_set<const void *> g_live_dcs;
-HDC g_checked_dst = nullptr, g_checked_src = nullptr; // found live by BitBlt; forgotten when freed
+
+constexpr int64_t kPushIntervalMs = 50;
+constexpr uint32_t kOpsBetweenClockChecks = 4096; // a power of two: the hot case tests it with a mask
+
+// The pair of pixel surfaces the single-pixel copy last found live, with what it needs of them held in
+// one place: their pixels, strides and sizes, and the part of the destination where a pixel needs no
+// more than its store (all of a memory surface; of a window surface, the area already waiting to be
+// pushed). Forgotten when either device context is freed or gets other pixels; the area is brought up to
+// date whenever the dirty area of the destination changes.
+struct HotPair {
+    HDC dst = nullptr, src = nullptr;
+    uint32_t *dpx = nullptr;
+    const uint32_t *spx = nullptr;
+    size_t dstride = 0, sstride = 0;
+    unsigned dw = 0, dh = 0, sw = 0, sh = 0;
+    int fx0 = 0, fy0 = 0; // the area where a pixel only needs its store, [fx0, fx0+fw) x [fy0, fy0+fh)
+    unsigned fw = 0, fh = 0;
+    uint64_t clock_mask = ~0ull; // window surfaces: the transfer counts at which the clock is looked at
+};
+HotPair g_hot;
 
 HBRUSH__ g_black_brush{{GdiKind::Brush}, 0x000000, true};
 HBRUSH__ g_white_brush{{GdiKind::Brush}, 0xFFFFFF, true};
@@ -27,8 +46,6 @@ HBRUSH__ g_white_brush{{GdiKind::Brush}, 0xFFFFFF, true};
 uint32_t g_stock_pixel = 0;
 HBITMAP__ g_stock_bitmap{{GdiKind::Bitmap}, Surface{&g_stock_pixel, 1, 1, 1}, true, nullptr};
 
-constexpr int64_t kPushIntervalMs = 50;
-constexpr uint32_t kOpsBetweenClockChecks = 4096;
 int64_t g_last_push_ms = 0;
 uint64_t g_transfers = 0; // BitBlt calls, for tests and benchmarks
 int64_t g_max_bitmap_pixels = int64_t(1) << 28;
@@ -43,10 +60,49 @@ HDC new_dc(DcKind kind) {
     return dc;
 }
 
+void forget_hot_pair_of(HDC dc) {
+    if (dc == g_hot.dst || dc == g_hot.src) g_hot = HotPair{};
+}
+
 void free_dc(HDC dc) {
     g_live_dcs.erase(dc);
-    if (dc == g_checked_dst || dc == g_checked_src) g_checked_dst = g_checked_src = nullptr;
+    forget_hot_pair_of(dc);
     delete dc;
+}
+
+// The destination's area where a pixel needs nothing but its store, after its dirty area changed.
+void update_hot_area() {
+    HDC dc = g_hot.dst;
+    if (dc->kind != DcKind::Window) {
+        g_hot.fx0 = g_hot.fy0 = 0;
+        g_hot.fw = g_hot.dw;
+        g_hot.fh = g_hot.dh;
+        return;
+    }
+    const int x0 = std::max(dc->dirty_x0, 0), y0 = std::max(dc->dirty_y0, 0);
+    const int x1 = std::min(dc->dirty_x1, int(g_hot.dw)), y1 = std::min(dc->dirty_y1, int(g_hot.dh));
+    g_hot.fx0 = x0;
+    g_hot.fy0 = y0;
+    g_hot.fw = x1 > x0 && y1 > y0 ? unsigned(x1 - x0) : 0;
+    g_hot.fh = x1 > x0 && y1 > y0 ? unsigned(y1 - y0) : 0;
+}
+
+// Both live pixel surfaces: the single-pixel copy may take them as they are from now on.
+void remember_hot_pair(HDC dst, HDC src) {
+    if (dst == g_hot.dst && src == g_hot.src) return;
+    const Surface *ds = dst->surf, *ss = src->surf;
+    g_hot.dst = dst;
+    g_hot.src = src;
+    g_hot.dpx = ds->px;
+    g_hot.spx = ss->px;
+    g_hot.dstride = size_t(ds->stride);
+    g_hot.sstride = size_t(ss->stride);
+    g_hot.dw = unsigned(std::max(ds->w, 0));
+    g_hot.dh = unsigned(std::max(ds->h, 0));
+    g_hot.sw = unsigned(std::max(ss->w, 0));
+    g_hot.sh = unsigned(std::max(ss->h, 0));
+    g_hot.clock_mask = dst->kind == DcKind::Window ? kOpsBetweenClockChecks - 1 : ~0ull;
+    update_hot_area();
 }
 
 bool live_dc(HDC dc) {
@@ -73,18 +129,6 @@ inline void mark_dirty(HDC dc, int x0, int y0, int x1, int y1) {
     }
     if (++dc->ops_since_check >= kOpsBetweenClockChecks) [[unlikely]]
         check_clock(dc);
-}
-
-// The same for one pixel, which nearly always lies inside what is already dirty. The clock is looked at
-// every kOpsBetweenClockChecks transfers by the process-wide count, so the hot case keeps no count of its
-// own.
-inline void mark_pixel_dirty(HDC dc, int x, int y) {
-    if (x >= dc->dirty_x0 && x < dc->dirty_x1 && y >= dc->dirty_y0 && y < dc->dirty_y1) [[likely]] {
-        if (g_transfers % kOpsBetweenClockChecks == 0) [[unlikely]]
-            check_clock(dc);
-    } else {
-        mark_dirty(dc, x, y, x + 1, y + 1);
-    }
 }
 
 constexpr uint32_t kRgb = 0x00FFFFFF, kAll = 0xFFFFFFFF;
@@ -189,6 +233,11 @@ void window_surface_push(HDC dc, bool force) {
                          dc->dirty_y1 - dc->dirty_y0);
     dc->dirty_x0 = dc->dirty_x1 = 0;
     dc->dirty_y0 = dc->dirty_y1 = 0;
+    if (dc == g_hot.dst) update_hot_area();
+}
+
+void forget_transfer_pair() {
+    g_hot = HotPair{};
 }
 
 size_t live_gdi_objects() {
@@ -274,6 +323,7 @@ HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
     if (old && old != &g_stock_bitmap) old->selected_in = nullptr;
     dc->bitmap = b;
     dc->surf = &b->surf;
+    forget_hot_pair_of(dc);
     if (b != &g_stock_bitmap) b->selected_in = dc;
     return old;
 }
@@ -350,10 +400,7 @@ namespace {
     if (!r) return FALSE;
     const bool uses_source = rop_uses_source(*r);
     if (uses_source && !live_dc(src)) return FALSE;
-    if (uses_source && src->kind != DcKind::Screen) {
-        g_checked_dst = dst; // both live pixel surfaces: the hot path may take them as they are
-        g_checked_src = src;
-    }
+    if (uses_source && src->kind != DcKind::Screen) remember_hot_pair(dst, src);
     if (w <= 0 || h <= 0) return TRUE;
 
     // Clip to the destination, then to the source, in 64 bits: far-off coordinates must not overflow.
@@ -429,6 +476,18 @@ struct Blt {
     return transfer(b.dst, b.x, b.y, b.w, b.h, b.src, b.sx, b.sy, b.rop);
 }
 
+// A single pixel of the remembered pair outside the area where it needs only its store: on the destination
+// but not yet in its dirty area, or off either surface.
+[[gnu::noinline]] void pixel_outside_hot_area(int x, int y, int sx, int sy) {
+    if (unsigned(x) >= g_hot.dw || unsigned(y) >= g_hot.dh) return;
+    uint32_t *d = g_hot.dpx + size_t(y) * g_hot.dstride + x;
+    *d = g_hot.spx[size_t(sy) * g_hot.sstride + sx];
+    HDC dst = g_hot.dst;
+    if (dst->kind != DcKind::Window) return;
+    mark_dirty(dst, x, y, x + 1, y + 1);
+    if (dst == g_hot.dst) update_hot_area(); // a push on the way may have forgotten the pair
+}
+
 } // namespace
 
 BOOL WINAPI BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
@@ -442,21 +501,25 @@ BOOL WINAPI BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy,
         return general();
     if (rop != SRCCOPY) [[unlikely]]
         return general();
-    if (dst != g_checked_dst || src != g_checked_src || !dst) [[unlikely]]
+    if (dst != g_hot.dst || src != g_hot.src || !dst) [[unlikely]]
         return general();
-    Surface *ds = dst->surf;
-    const Surface *ss = src->surf;
-    if (unsigned(x) < unsigned(ds->w) && unsigned(y) < unsigned(ds->h) && unsigned(sx) < unsigned(ss->w) &&
-        unsigned(sy) < unsigned(ss->h)) [[likely]] {
-        uint32_t *d = ds->px + size_t(y) * ds->stride + x;
-        *d = ss->px[size_t(sy) * ss->stride + sx];
+    if (unsigned(sx) >= g_hot.sw || unsigned(sy) >= g_hot.sh) [[unlikely]]
+        return TRUE;
+    if (unsigned(x - g_hot.fx0) < g_hot.fw && unsigned(y - g_hot.fy0) < g_hot.fh) [[likely]] {
+        uint32_t *d = g_hot.dpx + size_t(y) * g_hot.dstride + x;
+        *d = g_hot.spx[size_t(sy) * g_hot.sstride + sx];
         // Once per cache line, ask for the line below. Pictures drawn row by row reach it anyway; the tilted
         // picture writes a staircase that changes rows every few dozen pixels, which the processor's own
         // prefetching does not follow, and its next source row writes exactly there.
-        if ((reinterpret_cast<uintptr_t>(d) & 63) == 0 && unsigned(y + 1) < unsigned(ds->h))
-            __builtin_prefetch(d + ds->stride, 1);
-        if (dst->kind == DcKind::Window) mark_pixel_dirty(dst, x, y);
+        if ((reinterpret_cast<uintptr_t>(d) & 63) == 0 && unsigned(y + 1) < g_hot.dh)
+            __builtin_prefetch(d + g_hot.dstride, 1);
+        // A long render on a window shows as it goes: the clock is looked at every kOpsBetweenClockChecks
+        // transfers by the process-wide count.
+        if ((g_transfers & g_hot.clock_mask) == 0) [[unlikely]]
+            check_clock(dst);
+        return TRUE;
     }
+    pixel_outside_hot_area(x, y, sx, sy);
     return TRUE;
 }
 

@@ -60,6 +60,7 @@ HDC dc_from(HDC dc);                          // null when not a live device con
 HBITMAP bitmap_from(HGDIOBJ obj);             // null when not a live bitmap
 HBITMAP create_bitmap(int w, int h);          // zero-filled (black) 32-bit bitmap
 void window_surface_push(HDC dc, bool force); // push what a window surface drew to the display
+void forget_transfer_pair();                  // a window's pixels went away: transfers look again
 
 // user
 HWND window_from(HWND hwnd);

@@ -178,6 +178,7 @@ BOOL WINAPI DestroyWindow(HWND hwnd) {
     if (w->top_level_display) {
         backend::destroy_window(w, &w->surf);
         w->surf = Surface{};
+        posix::forget_transfer_pair();
     }
     if (g_display_window == w) g_display_window = nullptr;
     if (g_active == w) g_active = nullptr;
@@ -353,6 +354,10 @@ LRESULT WINAPI DispatchMessageA(const MSG *msg) {
 void WINAPI PostQuitMessage(int code) {
     g_quit_posted = true;
     g_quit_code = code;
+    // The program ends once the current message is handled: its window leaves the screen now, not after
+    // the rest of the process is torn down (on a large screen that takes a while).
+    if (g_display_window && g_display_window->visible && !g_display_window->destroyed)
+        backend::show_window(g_display_window, false);
 }
 
 BOOL WINAPI GetCursorPos(LPPOINT point) {

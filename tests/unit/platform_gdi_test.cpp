@@ -275,4 +275,46 @@ TEST_F(PlatformGdi, WindowSurfaceShowsTransfersOnRelease) {
     DestroyWindow(hwnd);
 }
 
+// The one-pixel copy remembers the last pair of surfaces: a push, another bitmap in a device context and a
+// destroyed window must all be seen by the transfers that follow.
+TEST_F(PlatformGdi, OnePixelTransfersFollowPushesBitmapsAndWindows) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = PlainProc;
+    wc.lpszClassName = "GdiPairWindow";
+    ASSERT_NE(RegisterClassA(&wc), 0);
+    HWND hwnd =
+        CreateWindowExA(0, "GdiPairWindow", "", WS_POPUP, 0, 0, kW, kH, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(hwnd, nullptr);
+    ShowWindow(hwnd, SW_SHOW);
+    MemSurface src(kSW, kSH, SrcPattern);
+    HDC win = GetDC(hwnd);
+    headless::advance(1000); // the last push is long past: the next look at the clock during a render pushes
+    const int presents = headless::presents();
+    for (int i = 0; i < 10000 && headless::presents() == presents; ++i)
+        BitBlt(win, 1, 1, 1, 1, src.dc, 0, 0, SRCCOPY);
+    ASSERT_EQ(headless::presents(), presents + 1);
+    BitBlt(win, 1, 1, 1, 1, src.dc, 2, 2, SRCCOPY); // drawn after that push: pushed on release
+    ReleaseDC(hwnd, win);
+    EXPECT_EQ(headless::presents(), presents + 2);
+    EXPECT_EQ(headless::window_pixel(1, 1), SrcPattern(2, 2));
+
+    HDC screen = GetDC(nullptr);
+    HBITMAP black = CreateCompatibleBitmap(screen, kSW, kSH);
+    ReleaseDC(nullptr, screen);
+    win = GetDC(hwnd);
+    BitBlt(win, 2, 2, 1, 1, src.dc, 1, 1, SRCCOPY);
+    HGDIOBJ ours = SelectObject(src.dc, black);
+    BitBlt(win, 3, 3, 1, 1, src.dc, 1, 1, SRCCOPY);
+    EXPECT_EQ(headless::window_pixel(2, 2), SrcPattern(1, 1));
+    EXPECT_EQ(headless::window_pixel(3, 3), 0u);
+    SelectObject(src.dc, ours);
+    DeleteObject(black);
+
+    BitBlt(win, 4, 4, 1, 1, src.dc, 1, 1, SRCCOPY);
+    DestroyWindow(hwnd);
+    BitBlt(win, 4, 4, 1, 1, src.dc, 3, 3, SRCCOPY); // the window's pixels are gone: nothing is written
+    EXPECT_EQ(headless::window_pixel(4, 4), SrcPattern(1, 1));
+    ReleaseDC(hwnd, win);
+}
+
 } // namespace
