@@ -250,15 +250,20 @@ LRESULT CALLBACK PlainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
-TEST_F(PlatformGdi, WindowSurfaceShowsTransfersOnRelease) {
+// A shown kW x kH popup of a class of its own.
+HWND ShownWindow(const char *klass) {
     WNDCLASSA wc{};
     wc.lpfnWndProc = PlainProc;
-    wc.lpszClassName = "GdiTestWindow";
-    ASSERT_NE(RegisterClassA(&wc), 0);
-    HWND hwnd =
-        CreateWindowExA(0, "GdiTestWindow", "", WS_POPUP, 0, 0, kW, kH, nullptr, nullptr, nullptr, nullptr);
+    wc.lpszClassName = klass;
+    if (!RegisterClassA(&wc)) return nullptr;
+    HWND hwnd = CreateWindowExA(0, klass, "", WS_POPUP, 0, 0, kW, kH, nullptr, nullptr, nullptr, nullptr);
+    if (hwnd) ShowWindow(hwnd, SW_SHOW);
+    return hwnd;
+}
+
+TEST_F(PlatformGdi, WindowSurfaceShowsTransfersOnRelease) {
+    HWND hwnd = ShownWindow("GdiTestWindow");
     ASSERT_NE(hwnd, nullptr);
-    ShowWindow(hwnd, SW_SHOW);
     const int presents = headless::presents();
     HDC win = GetDC(hwnd);
     MemSurface src(kSW, kSH, SrcPattern);
@@ -278,14 +283,8 @@ TEST_F(PlatformGdi, WindowSurfaceShowsTransfersOnRelease) {
 // The one-pixel copy remembers the last pair of surfaces: a push, another bitmap in a device context and a
 // destroyed window must all be seen by the transfers that follow.
 TEST_F(PlatformGdi, OnePixelTransfersFollowPushesBitmapsAndWindows) {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = PlainProc;
-    wc.lpszClassName = "GdiPairWindow";
-    ASSERT_NE(RegisterClassA(&wc), 0);
-    HWND hwnd =
-        CreateWindowExA(0, "GdiPairWindow", "", WS_POPUP, 0, 0, kW, kH, nullptr, nullptr, nullptr, nullptr);
+    HWND hwnd = ShownWindow("GdiPairWindow");
     ASSERT_NE(hwnd, nullptr);
-    ShowWindow(hwnd, SW_SHOW);
     MemSurface src(kSW, kSH, SrcPattern);
     HDC win = GetDC(hwnd);
     headless::advance(1000); // the last push is long past: the next look at the clock during a render pushes
