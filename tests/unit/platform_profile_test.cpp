@@ -189,6 +189,14 @@ TEST_F(PlatformProfile, OnlyABoundedRegularFileIsReadOrReplaced) {
     const bool root = geteuid() == 0;
     const fs::path nodes = dir_ / "nodes";
     fs::create_directories(nodes);
+    // Private device nodes as root (the system's own are never put at risk); else the real ones, which an
+    // ordinary user cannot replace.
+    const auto device = [root](const char *system_node, unsigned minor) {
+        return [=](const fs::path &p) {
+            return root ? mknod(p.c_str(), S_IFCHR | 0666, makedev(1, minor)) == 0
+                        : symlink(system_node, p.c_str()) == 0;
+        };
+    };
     struct Case {
         const char *name;
         std::function<bool(const fs::path &)> make; // false: cannot be made here
@@ -197,26 +205,9 @@ TEST_F(PlatformProfile, OnlyABoundedRegularFileIsReadOrReplaced) {
         {"fifo", [](const fs::path &p) { return mkfifo(p.c_str(), 0600) == 0; }, false},
         {"fifo", [](const fs::path &p) { return mkfifo(p.c_str(), 0600) == 0; }, true},
         {"directory", [](const fs::path &p) { return fs::create_directory(p); }, true},
-        // Private device nodes as root (the system's own are never put at risk); else the real ones,
-        // which an ordinary user cannot replace.
-        {"null",
-         [root](const fs::path &p) {
-             return root ? mknod(p.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0
-                         : symlink("/dev/null", p.c_str()) == 0;
-         },
-         true},
-        {"zero",
-         [root](const fs::path &p) {
-             return root ? mknod(p.c_str(), S_IFCHR | 0666, makedev(1, 5)) == 0
-                         : symlink("/dev/zero", p.c_str()) == 0;
-         },
-         true},
-        {"urandom",
-         [root](const fs::path &p) {
-             return root ? mknod(p.c_str(), S_IFCHR | 0666, makedev(1, 9)) == 0
-                         : symlink("/dev/urandom", p.c_str()) == 0;
-         },
-         true},
+        {"null", device("/dev/null", 3), true},
+        {"zero", device("/dev/zero", 5), true},
+        {"urandom", device("/dev/urandom", 9), true},
         {"huge",
          [](const fs::path &p) { // 17 MiB: a section at the start, then a hole
              test::WriteFile(p, "[Settings]\nDispType=5\n");
