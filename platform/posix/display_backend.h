@@ -40,6 +40,9 @@ void destroy_window(HWND hwnd, Surface *surf);
 // Pushes the rectangle of the window's pixels to the display.
 void present(HWND hwnd, int x, int y, int w, int h);
 
+// Whether a key press or a click (buttons 1 to 3) on the window waits with the display, not yet reported.
+bool press_waiting();
+
 void set_cursor_visible(bool visible);
 bool cursor_pos(int *x, int *y);
 

@@ -51,6 +51,7 @@ struct HWND__ {
     bool top_level_display; // backed by the display backend's window
     Surface surf;           // the window's client pixels (top-level saver window only)
     int dc_count;           // window surfaces handed out and not released
+    RECT held_back;         // drawn but not yet pushed, because a press came first (empty: nothing)
 };
 
 namespace posix {
@@ -60,6 +61,7 @@ HDC dc_from(HDC dc);                          // null when not a live device con
 HBITMAP bitmap_from(HGDIOBJ obj);             // null when not a live bitmap
 HBITMAP create_bitmap(int w, int h);          // zero-filled (black) 32-bit bitmap
 void window_surface_push(HDC dc, bool force); // push what a window surface drew to the display
+void push_held_back(HWND hwnd);               // push what a press held back, if anything
 void forget_transfer_pair();                  // a window's pixels went away: transfers look again
 
 // user
@@ -67,6 +69,9 @@ HWND window_from(HWND hwnd);
 HWND display_window();            // the top-level window the display backend shows, if any
 void invalidate_display_window(); // the display lost the window's pixels (exposure)
 void reset_user_state();
+// Whether a key press or a click waits to be handled, in the queue or still with the display.
+bool press_waiting();
+bool is_press(UINT msg);
 
 // events and clock
 void display_window_created();        // a new saver window: it may be closed (once) again

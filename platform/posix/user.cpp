@@ -3,7 +3,8 @@
 // GetMessageA hands out, in this order: posted and input messages, the quit message, a paint for an
 // invalidated window, a due timer. A timer that fell behind gives one WM_TIMER and is rescheduled a
 // full period from now, so a slow tick never leaves a backlog. With nothing to hand out, it blocks in
-// the display backend until an event arrives or the next timer is due.
+// the display backend until an event arrives or the next timer is due. Pixels held back for a press
+// (see window_surface_push) are pushed before any other message is handed out, and before it blocks.
 
 #include "internal.h"
 
@@ -69,6 +70,17 @@ HWND window_from(HWND hwnd) {
 
 void post_input(UINT msg, WPARAM wp, LPARAM lp) {
     if (g_display_window) g_queue.push_back(MSG{g_display_window, msg, wp, lp, 0, {0, 0}});
+}
+
+bool is_press(UINT msg) {
+    return msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN || msg == WM_LBUTTONDOWN || msg == WM_MBUTTONDOWN ||
+           msg == WM_RBUTTONDOWN;
+}
+
+bool press_waiting() {
+    for (const MSG &m : g_queue)
+        if (is_press(m.message)) return true;
+    return backend::press_waiting();
 }
 
 HWND display_window() {
@@ -191,6 +203,7 @@ BOOL WINAPI ShowWindow(HWND hwnd, int show) {
     BOOL was_visible = w->visible;
     if (show == SW_HIDE) {
         w->visible = false;
+        w->held_back = RECT{};
         if (w->top_level_display) backend::show_window(w, false);
         return was_visible;
     }
@@ -314,11 +327,14 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND, UINT, UINT) {
     if (!msg) return -1;
     for (;;) {
         posix::wait_for_events(0);
+        HWND shown = g_display_window;
         if (!g_queue.empty()) {
             *msg = g_queue.front();
             g_queue.pop_front();
+            if (shown && !posix::is_press(msg->message)) posix::push_held_back(shown);
             return TRUE;
         }
+        if (shown) posix::push_held_back(shown);
         if (g_quit_posted) {
             g_quit_posted = false;
             *msg = MSG{nullptr, WM_QUIT, WPARAM(g_quit_code), 0, 0, {0, 0}};
@@ -356,8 +372,10 @@ void WINAPI PostQuitMessage(int code) {
     g_quit_code = code;
     // The program ends once the current message is handled: its window leaves the screen now, not after
     // the rest of the process is torn down (on a large screen that takes a while).
-    if (g_display_window && g_display_window->visible && !g_display_window->destroyed)
+    if (g_display_window && g_display_window->visible && !g_display_window->destroyed) {
         backend::show_window(g_display_window, false);
+        g_display_window->held_back = RECT{};
+    }
 }
 
 BOOL WINAPI GetCursorPos(LPPOINT point) {

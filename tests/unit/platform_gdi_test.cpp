@@ -280,6 +280,34 @@ TEST_F(PlatformGdi, WindowSurfaceShowsTransfersOnRelease) {
     DestroyWindow(hwnd);
 }
 
+// What is drawn while a press waits reaches the display only after the press is handled, and never once the
+// program has quit.
+TEST_F(PlatformGdi, WaitingPressIsHandledBeforeThePush) {
+    HWND hwnd = ShownWindow("GdiPressWindow");
+    ASSERT_NE(hwnd, nullptr);
+    MemSurface src(kSW, kSH, SrcPattern);
+    MSG msg;
+    for (UINT press : {WM_KEYDOWN, WM_LBUTTONDOWN}) {
+        const int presents = headless::presents();
+        HDC win = GetDC(hwnd);
+        BitBlt(win, 3, 2, 1, 1, src.dc, 4, 3, SRCCOPY);
+        posix::post_input(press, 0, 0);
+        PostMessageA(hwnd, WM_CLOSE, 0, 0);
+        ReleaseDC(hwnd, win);
+        EXPECT_EQ(headless::presents(), presents);
+        ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
+        EXPECT_EQ(msg.message, press);
+        EXPECT_EQ(headless::presents(), presents);
+        if (press == WM_LBUTTONDOWN) PostQuitMessage(0); // the press ends the program
+        ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
+        EXPECT_EQ(msg.message, UINT(WM_CLOSE));
+        EXPECT_EQ(headless::presents(), press == WM_KEYDOWN ? presents + 1 : presents);
+    }
+    EXPECT_FALSE(GetMessageA(&msg, nullptr, 0, 0));
+    EXPECT_EQ(headless::window_pixel(3, 2), SrcPattern(4, 3));
+    DestroyWindow(hwnd);
+}
+
 // The one-pixel copy remembers the last pair of surfaces: a push, another bitmap in a device context and a
 // destroyed window must all be seen by the transfers that follow.
 TEST_F(PlatformGdi, OnePixelTransfersFollowPushesBitmapsAndWindows) {

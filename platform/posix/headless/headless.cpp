@@ -249,6 +249,10 @@ void present(HWND, int, int, int, int) {
     ++g.presents;
 }
 
+bool press_waiting() {
+    return false; // scripted input goes straight to the layer's queue
+}
+
 void set_cursor_visible(bool visible) {
     g.cursor_visible = visible;
 }

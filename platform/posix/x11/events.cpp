@@ -178,6 +178,23 @@ namespace backend {
 
 using x11::g;
 
+bool press_waiting() {
+    if (!x11::alive() || !g.win) return false;
+    // A predicate that never takes an event looks through the whole queue, and what the connection holds
+    // by now, without waiting and without removing anything.
+    bool seen = false;
+    XEvent ev;
+    XCheckIfEvent(
+        g.dpy, &ev,
+        [](Display *, XEvent *e, XPointer arg) -> Bool {
+            if (e->type == KeyPress || (e->type == ButtonPress && e->xbutton.button <= Button3))
+                *reinterpret_cast<bool *>(arg) = true;
+            return False;
+        },
+        reinterpret_cast<XPointer>(&seen));
+    return seen;
+}
+
 void wait_events(int timeout_ms, int wake_fd) {
     bool any = x11::drain_events();
     if (g.dead && posix::display_lost()) return;
