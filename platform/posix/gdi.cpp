@@ -2,8 +2,8 @@
 //
 // Handles are checked against the registries of live objects and device contexts, never by reading
 // through a pointer that may already be freed. The single-pixel BitBlt is the program's hot path
-// (millions of calls per picture): it remembers the last pair of device contexts it found live, so a
-// transfer costs two compares, a clip and a store: no allocation, no lookup, no stack frame.
+// (millions of calls per picture): the layer remembers the last pair of device contexts it found live,
+// and the header's inline BitBlt copies a pixel between them with a few compares, a clip and a store.
 
 #include "internal.h"
 
@@ -15,30 +15,21 @@
 #include <unordered_set>
 #include <vector>
 
+namespace posix {
+OnePixelPair g_one_pixel;
+uint64_t g_transfers = 0;
+} // namespace posix
+
 namespace {
+
+using posix::g_transfers;
+posix::OnePixelPair &g_hot = posix::g_one_pixel;
 
 std::unordered_set<const void *> g_live_objects; // bitmaps and brushes made and not yet deleted
 std::unordered_set<const void *> g_live_dcs;
 
 constexpr int64_t kPushIntervalMs = 50;
 constexpr uint32_t kOpsBetweenClockChecks = 4096; // a power of two: the hot case tests it with a mask
-
-// The pair of pixel surfaces the single-pixel copy last found live, with what it needs of them held in
-// one place: their pixels, strides and sizes, and the part of the destination where a pixel needs no
-// more than its store (all of a memory surface; of a window surface, the area already waiting to be
-// pushed). Forgotten when either device context is freed or gets other pixels; the area is brought up to
-// date whenever the dirty area of the destination changes.
-struct HotPair {
-    HDC dst = nullptr, src = nullptr;
-    uint32_t *dpx = nullptr;
-    const uint32_t *spx = nullptr;
-    size_t dstride = 0, sstride = 0;
-    unsigned dw = 0, dh = 0, sw = 0, sh = 0;
-    int fx0 = 0, fy0 = 0; // the area where a pixel only needs its store, [fx0, fx0+fw) x [fy0, fy0+fh)
-    unsigned fw = 0, fh = 0;
-    uint64_t clock_mask = ~0ull; // window surfaces: the transfer counts at which the clock is looked at
-};
-HotPair g_hot;
 
 HBRUSH__ g_black_brush{{GdiKind::Brush}, 0x000000, true};
 HBRUSH__ g_white_brush{{GdiKind::Brush}, 0xFFFFFF, true};
@@ -48,7 +39,6 @@ uint32_t g_stock_pixel = 0;
 HBITMAP__ g_stock_bitmap{{GdiKind::Bitmap}, Surface{&g_stock_pixel, 1, 1, 1}, true, nullptr};
 
 int64_t g_last_push_ms = 0;
-uint64_t g_transfers = 0; // BitBlt calls, for tests and benchmarks
 int64_t g_max_bitmap_pixels = int64_t(1) << 28;
 
 // Bitmap pixels. A frame-sized bitmap (the desktop snapshot: 32 MiB at 3840x2160) gets a mapping of its
@@ -95,7 +85,7 @@ HDC new_dc(DcKind kind) {
 }
 
 void forget_hot_pair_of(HDC dc) {
-    if (dc == g_hot.dst || dc == g_hot.src) g_hot = HotPair{};
+    if (dc == g_hot.dst || dc == g_hot.src) g_hot = posix::OnePixelPair{};
 }
 
 void free_dc(HDC dc) {
@@ -194,22 +184,25 @@ bool rop_uses_source(const Rop &r) {
 }
 
 // One row of a transfer; s is null for the operations that read no source.
+// The masks are read into locals first: pixels written through d could otherwise be the masks, as far as
+// the compiler knows, and it would read them again for every pixel instead of working on whole vectors.
 void apply_row(uint32_t *d, const uint32_t *s, int n, const Rop &r) {
+    const uint32_t a_src = r.a_src, a_const = r.a_const, x_src = r.x_src, x_const = r.x_const;
     if (!s) {
         for (int i = 0; i < n; ++i)
-            d[i] = (d[i] & r.a_const) ^ r.x_const;
+            d[i] = (d[i] & a_const) ^ x_const;
     } else if (&r == &kCopy) {
         if (n == 1)
             *d = *s; // the columns of the squeezed pictures: no library call per row
         else
             std::memcpy(d, s, size_t(n) * 4);
-    } else if ((r.a_src | r.a_const) == 0) {
+    } else if ((a_src | a_const) == 0) {
         // A is 0: the destination is only overwritten (the inverted copy), so it is not read.
         for (int i = 0; i < n; ++i)
-            d[i] = (s[i] & r.x_src) ^ r.x_const;
+            d[i] = (s[i] & x_src) ^ x_const;
     } else {
         for (int i = 0; i < n; ++i)
-            d[i] = (d[i] & ((s[i] & r.a_src) ^ r.a_const)) ^ ((s[i] & r.x_src) ^ r.x_const);
+            d[i] = (d[i] & ((s[i] & a_src) ^ a_const)) ^ ((s[i] & x_src) ^ x_const);
     }
 }
 
@@ -293,7 +286,7 @@ void push_held_back(HWND hwnd) {
 }
 
 void forget_transfer_pair() {
-    g_hot = HotPair{};
+    g_hot = posix::OnePixelPair{};
 }
 
 size_t live_gdi_objects() {
@@ -518,20 +511,6 @@ namespace {
     return TRUE;
 }
 
-// BitBlt's arguments, for handing a transfer on from the hot case: passed by reference, they keep the
-// compiler from turning that into a jump that needs all nine arguments held in registers throughout.
-struct Blt {
-    HDC dst;
-    int x, y, w, h;
-    HDC src;
-    int sx, sy;
-    DWORD rop;
-};
-
-[[gnu::noinline]] BOOL transfer_of(const Blt &b) {
-    return transfer(b.dst, b.x, b.y, b.w, b.h, b.src, b.sx, b.sy, b.rop);
-}
-
 // A single pixel of the remembered pair outside the area where it needs only its store: on the destination
 // but not yet in its dirty area, or off either surface.
 [[gnu::noinline]] void pixel_outside_hot_area(int x, int y, int sx, int sy) {
@@ -546,33 +525,17 @@ struct Blt {
 
 } // namespace
 
-BOOL WINAPI BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
+// Every transfer that BitBlt's inline case leaves to the layer: another size or operation, another pair of
+// surfaces, a pixel outside the area where it needs only its store, and each kOpsBetweenClockChecks-th one
+// onto a window, at which a long render looks at the clock (by the process-wide count of transfers).
+BOOL posix::bitblt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
     ++g_transfers;
-    // The hot case: one pixel copied between the two pixel surfaces last found live. A separate test for
-    // each condition, each leaving for the general transfer, keeps the hot case free of saved registers.
-    const auto general = [&] { return transfer_of(Blt{dst, x, y, w, h, src, sx, sy, rop}); };
-    if (w != 1) [[unlikely]]
-        return general();
-    if (h != 1) [[unlikely]]
-        return general();
-    if (rop != SRCCOPY) [[unlikely]]
-        return general();
-    if (dst != g_hot.dst || src != g_hot.src || !dst) [[unlikely]]
-        return general();
-    if (unsigned(sx) >= g_hot.sw || unsigned(sy) >= g_hot.sh) [[unlikely]]
-        return TRUE;
-    if (unsigned(x - g_hot.fx0) < g_hot.fw && unsigned(y - g_hot.fy0) < g_hot.fh) [[likely]] {
-        uint32_t *d = g_hot.dpx + size_t(y) * g_hot.dstride + x;
-        *d = g_hot.spx[size_t(sy) * g_hot.sstride + sx];
-        // Once per cache line, ask for the line below. Pictures drawn row by row reach it anyway; the tilted
-        // picture writes a staircase that changes rows every few dozen pixels, which the processor's own
-        // prefetching does not follow, and its next source row writes exactly there.
-        if ((reinterpret_cast<uintptr_t>(d) & 63) == 0 && unsigned(y + 1) < g_hot.dh)
-            __builtin_prefetch(d + g_hot.dstride, 1);
-        // A long render on a window shows as it goes: the clock is looked at every kOpsBetweenClockChecks
-        // transfers by the process-wide count.
-        if ((g_transfers & g_hot.clock_mask) == 0) [[unlikely]]
-            check_clock(dst);
+    if (w != 1 || h != 1 || rop != SRCCOPY || dst != g_hot.dst || src != g_hot.src || !dst)
+        return transfer(dst, x, y, w, h, src, sx, sy, rop);
+    if (unsigned(sx) >= g_hot.sw || unsigned(sy) >= g_hot.sh) return TRUE;
+    if (uint64_t(x - g_hot.fx0) < g_hot.fw && uint64_t(y - g_hot.fy0) < g_hot.fh) {
+        g_hot.dpx[size_t(y) * g_hot.dstride + size_t(x)] = g_hot.spx[size_t(sy) * g_hot.sstride + size_t(sx)];
+        if ((g_transfers & g_hot.clock_mask) == 0) check_clock(dst);
         return TRUE;
     }
     pixel_outside_hot_area(x, y, sx, sy);
