@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <sys/mman.h>
 #include <unordered_set>
 #include <vector>
 
@@ -40,39 +39,6 @@ HBITMAP__ g_stock_bitmap{{GdiKind::Bitmap}, Surface{&g_stock_pixel, 1, 1, 1}, tr
 
 int64_t g_last_push_ms = 0;
 int64_t g_max_bitmap_pixels = int64_t(1) << 28;
-
-// Bitmap pixels. A frame-sized bitmap (the desktop snapshot: 32 MiB at 3840x2160) gets a mapping of its
-// own, aligned to 2 MiB and offered to the kernel for huge pages: its first touch then takes a few dozen
-// page faults instead of thousands (about 4 ms instead of 15 at that size), and giving it back at
-// dismissal takes 0.1 ms instead of 3. Smaller ones come from the heap.
-constexpr size_t kHugePage = size_t(2) << 20;
-constexpr size_t kOwnMappingBytes = 2 * kHugePage;
-
-size_t own_mapping_length(size_t bytes) {
-    return (bytes + kHugePage - 1) & ~(kHugePage - 1);
-}
-
-uint32_t *allocate_pixels(size_t count) {
-    const size_t bytes = count * 4;
-    if (bytes < kOwnMappingBytes) return static_cast<uint32_t *>(std::calloc(count, 4));
-    const size_t len = own_mapping_length(bytes);
-    void *m = mmap(nullptr, len + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (m == MAP_FAILED) return nullptr;
-    const uintptr_t start = reinterpret_cast<uintptr_t>(m), end = start + len + kHugePage;
-    const uintptr_t aligned = (start + kHugePage - 1) & ~uintptr_t(kHugePage - 1);
-    if (aligned > start) munmap(m, aligned - start);
-    if (end > aligned + len) munmap(reinterpret_cast<void *>(aligned + len), end - (aligned + len));
-    madvise(reinterpret_cast<void *>(aligned), len, MADV_HUGEPAGE); // a hint: without it, plain pages
-    return reinterpret_cast<uint32_t *>(aligned);
-}
-
-void free_pixels(uint32_t *px, size_t count) {
-    const size_t bytes = count * 4;
-    if (bytes < kOwnMappingBytes)
-        std::free(px);
-    else
-        munmap(px, own_mapping_length(bytes));
-}
 
 HDC new_dc(DcKind kind) {
     HDC dc = new (std::nothrow) HDC__{};
@@ -236,12 +202,11 @@ HBITMAP create_bitmap(int w, int h) {
     if (w <= 0 || h <= 0) return nullptr;
     // Refuse absurd sizes rather than try to allocate them.
     if (int64_t(w) * int64_t(h) > g_max_bitmap_pixels) return nullptr;
-    const size_t count = size_t(w) * size_t(h);
-    uint32_t *px = allocate_pixels(count);
+    auto *px = static_cast<uint32_t *>(std::calloc(size_t(w) * size_t(h), 4));
     if (!px) return nullptr;
     HBITMAP b = new (std::nothrow) HBITMAP__{};
     if (!b) {
-        free_pixels(px, count);
+        std::free(px);
         return nullptr;
     }
     b->kind = GdiKind::Bitmap;
@@ -384,7 +349,7 @@ BOOL WINAPI DeleteObject(HGDIOBJ object) {
         auto *b = static_cast<HBITMAP>(g);
         if (b->selected_in) return FALSE; // still in a memory surface
         g_live_objects.erase(object);
-        free_pixels(b->surf.px, size_t(b->surf.w) * size_t(b->surf.h));
+        std::free(b->surf.px);
         b->kind = GdiKind::Dead;
         delete b;
         return TRUE;
