@@ -12,7 +12,10 @@
 - the CPU the saver uses while the robot plays (type 4, robot on), over 10 s after start-up, at 1920x1080,
 - the cost of one small shared-memory push when waiting with XSync or with ShmCompletion.
 
-    python3 bench/x11_figures.py [BUILD_DIR]      (default: build)
+    python3 bench/x11_figures.py [BUILD_DIR ...]      (default: build)
+
+With several build directories (say, the program before and after a change), their runs take turns too, and
+a table is printed for each.
 
 Prints a Markdown table. These are measurements, not tests: the machine is shared and noisy, so each
 timed figure is the median of a few runs, and the load average before and after is printed with them.
@@ -194,26 +197,12 @@ def figure(values, unit="ms"):
     return "%.0f %s (runs: %s)" % (statistics.median(values), unit, ", ".join("%.0f" % v for v in values))
 
 
-def main():
-    build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build"))
+def use(build):
     xharness.SCRWARPVUE = os.path.join(build, "scrwarpvue")
     xharness.XDESK = os.path.join(build, "tests", "x11", "xdesk")
-    load_before = load_average()
-    tmp = tempfile.mkdtemp(prefix="scrwarpvue-bench-")
-    try:
-        probe = build_probe(tmp)
-        desktops = [Desktop(w, h) for w, h in SIZES]
-        runs = {d.w: [] for d in desktops}
-        for _ in range(RUNS):
-            for d in desktops:  # the sizes take turns, so that both meet the same load
-                runs[d.w].append(one_run(d, probe))
-        effects = effects_ms(build)
-        robot, robot_exact, server = robot_cpu_percent(desktops[0])
-        shm = shm_wait_costs(desktops[0], probe)
-    finally:
-        shutil.rmtree(tmp, ignore_errors=True)
-    load_after = load_average()
 
+
+def table(desktops, runs, effects, robot, shm):
     def column(d, i, unit="ms"):
         return figure([r[i] for r in runs[d.w]], unit)
 
@@ -236,12 +225,37 @@ def main():
     print("| `bench_effects` CPU time, types 1 / 5 / 6 (median of 5) | at most 35 ms each at 3840x2160 | | "
           "%s |" % " / ".join("%.1f ms" % effects.get(t, float("nan")) for t in (1, 5, 6)))
     print("| CPU while the robot plays (type 4, robot on, 10 s after start-up) | below 1 %% of a core | "
-          "%.2f %% by utime+stime; %.3f %% by schedstat (the X server meanwhile: %.3f %%) | |"
-          % (robot, robot_exact, server))
+          "%.2f %% by utime+stime; %.3f %% by schedstat (the X server meanwhile: %.3f %%) | |" % robot)
     for line in shm:
         name, value = (s.strip() for s in line.split(":", 1))
         print("| Small push (64x96) waiting with %s | (choice) | %s | |" % (name, value))
-    print()
+
+
+def main():
+    builds = [os.path.abspath(b) for b in sys.argv[1:]] or [os.path.join(ROOT, "build")]
+    load_before = load_average()
+    tmp = tempfile.mkdtemp(prefix="scrwarpvue-bench-")
+    try:
+        probe = build_probe(tmp)
+        desktops = [Desktop(w, h) for w, h in SIZES]
+        runs = {b: {d.w: [] for d in desktops} for b in builds}
+        for _ in range(RUNS):
+            for b in builds:  # the programs and the sizes take turns, so that all meet the same load
+                use(b)
+                for d in desktops:
+                    runs[b][d.w].append(one_run(d, probe))
+        rest = {}
+        for b in builds:
+            use(b)
+            rest[b] = (effects_ms(b), robot_cpu_percent(desktops[0]), shm_wait_costs(desktops[0], probe))
+    finally:
+        shutil.rmtree(tmp, ignore_errors=True)
+    load_after = load_average()
+    for b in builds:
+        if len(builds) > 1:
+            print("%s:\n" % b)
+        table(desktops, runs[b], *rest[b])
+        print()
     print("Load average before: %s; after: %s." % (load_before, load_after))
 
 
