@@ -153,24 +153,21 @@ bool rop_uses_source(const Rop &r) {
 // The masks are read into locals first: as far as the compiler knows, a pixel written through d could be
 // one of them, and it would read all four again for every pixel.
 void apply_row(uint32_t *d, const uint32_t *s, int n, const Rop &r) {
-    if (s && &r == &kCopy) {
+    if (!s) {
+        for (int i = 0; i < n; ++i)
+            d[i] = (d[i] & r.a_const) ^ r.x_const;
+    } else if (&r == &kCopy) {
         if (n == 1)
             *d = *s; // the columns of the squeezed pictures: no library call per row
         else
             std::memcpy(d, s, size_t(n) * 4);
-        return;
-    }
-    const uint32_t a_src = r.a_src, a_const = r.a_const, x_src = r.x_src, x_const = r.x_const;
-    if (!s) {
-        for (int i = 0; i < n; ++i)
-            d[i] = (d[i] & a_const) ^ x_const;
-    } else if ((a_src | a_const) == 0) {
+    } else if ((r.a_src | r.a_const) == 0) {
         // A is 0: the destination is only overwritten (the inverted copy), so it is not read.
         for (int i = 0; i < n; ++i)
-            d[i] = (s[i] & x_src) ^ x_const;
+            d[i] = (s[i] & r.x_src) ^ r.x_const;
     } else {
         for (int i = 0; i < n; ++i)
-            d[i] = (d[i] & ((s[i] & a_src) ^ a_const)) ^ ((s[i] & x_src) ^ x_const);
+            d[i] = (d[i] & ((s[i] & r.a_src) ^ r.a_const)) ^ ((s[i] & r.x_src) ^ r.x_const);
     }
 }
 
