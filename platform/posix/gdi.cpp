@@ -150,8 +150,6 @@ bool rop_uses_source(const Rop &r) {
 }
 
 // One row of a transfer; s is null for the operations that read no source.
-// The masks are read into locals first: as far as the compiler knows, a pixel written through d could be
-// one of them, and it would read all four again for every pixel.
 void apply_row(uint32_t *d, const uint32_t *s, int n, const Rop &r) {
     if (!s) {
         for (int i = 0; i < n; ++i)
