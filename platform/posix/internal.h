@@ -71,7 +71,6 @@ void invalidate_display_window(); // the display lost the window's pixels (expos
 void reset_user_state();
 // Whether a key press or a click waits to be handled, in the queue or still with the display.
 bool press_waiting();
-bool is_press(UINT msg);
 
 // events and clock
 void display_window_created();        // a new saver window: it may be closed (once) again

@@ -57,6 +57,11 @@ bool take_timer(MSG *msg, int64_t now) {
     return true;
 }
 
+bool is_press(UINT msg) {
+    return msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN || msg == WM_LBUTTONDOWN || msg == WM_MBUTTONDOWN ||
+           msg == WM_RBUTTONDOWN;
+}
+
 } // namespace
 
 namespace posix {
@@ -70,11 +75,6 @@ HWND window_from(HWND hwnd) {
 
 void post_input(UINT msg, WPARAM wp, LPARAM lp) {
     if (g_display_window) g_queue.push_back(MSG{g_display_window, msg, wp, lp, 0, {0, 0}});
-}
-
-bool is_press(UINT msg) {
-    return msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN || msg == WM_LBUTTONDOWN || msg == WM_MBUTTONDOWN ||
-           msg == WM_RBUTTONDOWN;
 }
 
 bool press_waiting() {
@@ -331,7 +331,7 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND, UINT, UINT) {
         if (!g_queue.empty()) {
             *msg = g_queue.front();
             g_queue.pop_front();
-            if (shown && !posix::is_press(msg->message)) posix::push_held_back(shown);
+            if (shown && !is_press(msg->message)) posix::push_held_back(shown);
             return TRUE;
         }
         if (shown) posix::push_held_back(shown);
