@@ -72,7 +72,12 @@ void display_exposed(); // the display lost the window's pixels: the window is r
 // The display went away: the saver window is asked to close, once. Returns whether this call asked.
 bool display_lost();
 // SIGTERM, SIGINT and SIGHUP from now on close the saver window as a dismissal does (wait_events wakes).
+// The program's first act; calling it again changes nothing.
 void close_on_signals();
+// Whether one of them came, at any time since; and a descriptor that is readable once one came (to
+// wait on beside others, e.g. while grabs are retried or a dialog runs).
+bool termination_requested();
+int termination_fd();
 // The layer's monotonic clock, in milliseconds.
 int64_t now_ms();
 

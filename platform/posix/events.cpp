@@ -1,6 +1,8 @@
 // What the layer does with the display: neutral input events become the saver window's Win32 messages,
 // an exposure repaints it, and a lost display or a termination signal closes it (once) as a dismissal
-// would. Signals reach the message loop through a self-pipe that the display backend's wait watches.
+// would. Signals reach the message loop through a self-pipe that the display backend's wait watches; a
+// signal that came before there was a window to close is remembered, so the window closes as soon as
+// it exists (and the X11 backend does not even cover the screen).
 
 #include "display_backend.h"
 #include "internal.h"
@@ -20,9 +22,11 @@ constexpr int kWheelDelta = 120;
 
 int g_pipe_r = -1, g_pipe_w = -1;
 bool g_close_sent = false;
+volatile sig_atomic_t g_terminated = 0;
 
 void on_signal(int) {
     int saved = errno;
+    g_terminated = 1;
     if (g_pipe_w >= 0) {
         char c = 1;
         ssize_t n = write(g_pipe_w, &c, 1);
@@ -112,17 +116,33 @@ bool display_lost() {
 }
 
 void close_on_signals() {
-    if (g_pipe_r >= 0) return;
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
-    g_pipe_r = fds[0];
-    g_pipe_w = fds[1];
-    struct sigaction sa {};
-    sa.sa_handler = on_signal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);
+    const int signals[] = {SIGTERM, SIGINT, SIGHUP};
+    if (g_pipe_r < 0) {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+            g_pipe_r = fds[0];
+            g_pipe_w = fds[1];
+        }
+        struct sigaction sa {};
+        sa.sa_handler = on_signal;
+        sigemptyset(&sa.sa_mask);
+        for (int sig : signals)
+            sigaction(sig, &sa, nullptr);
+    }
+    // A mask inherited from whoever started the program must not hold them back: they are ours now.
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : signals)
+        sigaddset(&set, sig);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+bool termination_requested() {
+    return g_terminated != 0;
+}
+
+int termination_fd() {
+    return g_pipe_r;
 }
 
 void display_window_created() {
@@ -131,10 +151,12 @@ void display_window_created() {
 
 void wait_for_events(int timeout_ms) {
     backend::wait_events(timeout_ms, g_pipe_r);
-    if (drain_signal_pipe()) close_once();
+    drain_signal_pipe();
+    if (g_terminated) close_once();
 }
 
 void reset_layer() {
+    g_terminated = 0;
     reset_user_state();
     set_max_bitmap_pixels(int64_t(1) << 28);
     reset_gdi_clock();

@@ -38,6 +38,8 @@ bool has_argument(int argc, char **argv, const char *name) {
 } // namespace
 
 int main(int argc, char **argv) {
+    // Before anything else: a termination signal, however early, ends the program with exit code 0.
+    posix::close_on_signals();
     if (has_argument(argc, argv, "--help")) {
         std::fputs(kUsage, stdout);
         return 0;

@@ -1,12 +1,26 @@
 """The saver's life on a real X server: one copy at a time, signals and a lost server end it like a
-dismissal (exit code 0, nothing printed), the profile keeps EternalFire, and covering the saver makes it
-repaint its scene."""
+dismissal (exit code 0, nothing printed), even one sent before the program starts, the profile keeps
+EternalFire (and no home directory is made up for it), and a window mapped later goes below the saver."""
 
+import os
 import signal
 import subprocess
 
 import xharness
 from fault_pictures import expected
+
+
+# Starts argv with the signal blocked, sends it before the program can have run a line of its own, and
+# exits with the program's exit code (a program killed by the signal gives 128 + its number).
+BLOCKED_AND_SENT = """
+import os, signal, subprocess, sys
+sig = %d
+signal.pthread_sigmask(signal.SIG_BLOCK, {sig})
+child = subprocess.Popen(sys.argv[1:])
+os.kill(child.pid, sig)
+code = child.wait()
+sys.exit(code if code >= 0 else 128 - code)
+"""
 
 
 class Lifecycle(xharness.SaverTestCase):
@@ -34,6 +48,14 @@ class Lifecycle(xharness.SaverTestCase):
                 saver = self.start_mirror()
                 saver.proc.send_signal(sig)
                 self.assert_quiet_exit(saver, sig.name)
+            with self.subTest(signal=sig.name, sent="before main"):
+                # Sent at once to a program that inherits the signal blocked: it waits until the program
+                # unblocks it, which it does at its first instruction, and the screen is never covered.
+                done = subprocess.run(["python3", "-c", BLOCKED_AND_SENT % int(sig), xharness.SCRWARPVUE, "/s"],
+                                      env=self.x.env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                      text=True, timeout=xharness.DEADLINE)
+                self.assertEqual((done.returncode, done.stdout), (0, ""))
+                self.assertEqual(self.x.screenshot(), self.pattern)
         # A run leaves the endless-fire key in the profile and keeps the other keys as they were.
         profile = self.x.read_profile()
         self.assertIn("EternalFire=0", profile)
@@ -47,19 +69,29 @@ class Lifecycle(xharness.SaverTestCase):
         self.assert_quiet_exit(saver, "SIGTERM")
         self.assertEqual(self.x.read_profile().split(), ["[SCRWARPVUE_SECTION]", "EternalFire=0"])
 
-    def test_covering_and_uncovering_repaints(self):
+    def test_a_window_mapped_later_goes_below_the_saver(self):
         saver = self.start_mirror()
         cover = self.x.cover(40, 30, 200, 150)
-        covered = list(self.mirrored)
-        for y in range(30, 180):
-            covered[y * self.w + 40:y * self.w + 240] = [0xFFFFFF] * 200
         try:
-            self.x.wait_for_screen(covered, "the cover window over the saver")
+            self.x.wait_for_saver_on_top(self.mirrored, "a window mapped over it")
         finally:
             cover.close()
-        self.x.wait_for_screen(self.mirrored, "the scene repainted where the cover was")
+        self.x.wait_for_screen(self.mirrored, "the picture after the window went")
         self.x.xdotool("key", "space")
         self.assert_quiet_exit(saver, "the key after the repaint")
+
+    def test_a_missing_home_is_not_made(self):
+        # No configuration directory and a home that is not there: the saver runs with the defaults and
+        # makes nothing.
+        home = os.path.join(self.x.tmp, "gone", "home")
+        env = dict(self.x.env, HOME=home)
+        env.pop("XDG_CONFIG_HOME")
+        saver = xharness.Saver(self.x, ("/s",), env)
+        self.savers.append(saver)
+        self.x.wait_for_screen(expected(1, self.w, self.h, self.pattern), "the default display type")
+        self.x.xdotool("key", "space")
+        self.assert_quiet_exit(saver, "a run without a home")
+        self.assertFalse(os.path.exists(os.path.join(self.x.tmp, "gone")))
 
     def test_losing_the_server_ends_the_saver_quietly(self):
         saver = self.start_mirror()

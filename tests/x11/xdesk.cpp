@@ -15,6 +15,10 @@
 //                              closes
 //   xdesk grabs                prints whether the keyboard and the pointer can be grabbed ("keyboard
 //                              free" or "keyboard taken", then the same for the pointer)
+//   xdesk hold                 grabs the keyboard and the pointer (as an open menu does), prints "held",
+//                              and lets them go when standard input closes
+//   xdesk top                  prints the name of the topmost mapped window on the root window ("-" for
+//                              one without a name)
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -147,6 +151,8 @@ void wait_for_stdin_to_close() {
 
 int cover(Display *dpy, int x, int y, int w, int h) {
     Window win = map_window(dpy, x, y, w, h, long(WhitePixel(dpy, DefaultScreen(dpy))));
+    XStoreName(dpy, win, "xdesk cover");
+    XSync(dpy, False);
     std::printf("mapped\n");
     std::fflush(stdout);
     wait_for_stdin_to_close();
@@ -188,6 +194,39 @@ int grabs(Display *dpy) {
     return 0;
 }
 
+int hold(Display *dpy) {
+    Window root = DefaultRootWindow(dpy);
+    if (XGrabKeyboard(dpy, root, False, GrabModeAsync, GrabModeAsync, CurrentTime) != GrabSuccess ||
+        XGrabPointer(dpy, root, False, ButtonPressMask, GrabModeAsync, GrabModeAsync, None, None,
+                     CurrentTime) != GrabSuccess) {
+        std::fprintf(stderr, "xdesk: cannot grab\n");
+        return 1;
+    }
+    XSync(dpy, False);
+    std::printf("held\n");
+    std::fflush(stdout);
+    wait_for_stdin_to_close();
+    return 0;
+}
+
+int top(Display *dpy) {
+    Window root_ret, parent, *children = nullptr;
+    unsigned n = 0;
+    XQueryTree(dpy, DefaultRootWindow(dpy), &root_ret, &parent, &children, &n);
+    for (unsigned i = n; i-- > 0;) { // top to bottom
+        XWindowAttributes a{};
+        if (!XGetWindowAttributes(dpy, children[i], &a) || a.map_state != IsViewable || a.c_class == InputOnly)
+            continue;
+        char *name = nullptr;
+        XFetchName(dpy, children[i], &name);
+        std::printf("%s\n", name ? name : "-");
+        if (name) XFree(name);
+        break;
+    }
+    if (children) XFree(children);
+    return 0;
+}
+
 int cursor(Display *dpy) {
     XFixesCursorImage *img = XFixesGetCursorImage(dpy);
     if (!img) return 1;
@@ -219,9 +258,13 @@ int main(int argc, char **argv) {
                   argc == 7 ? argv[6] : nullptr);
     else if (argc == 2 && std::strcmp(argv[1], "grabs") == 0)
         rc = grabs(dpy);
+    else if (argc == 2 && std::strcmp(argv[1], "hold") == 0)
+        rc = hold(dpy);
+    else if (argc == 2 && std::strcmp(argv[1], "top") == 0)
+        rc = top(dpy);
     else
         std::fprintf(stderr, "usage: xdesk root FILE.ppm | xdesk cover X Y W H | xdesk cursor | "
-                             "xdesk host X Y W H [FILE.ppm] | xdesk grabs\n");
+                             "xdesk host X Y W H [FILE.ppm] | xdesk grabs | xdesk hold | xdesk top\n");
     XCloseDisplay(dpy);
     return rc;
 }

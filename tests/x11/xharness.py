@@ -214,6 +214,11 @@ class XServer:
         values = dict(line.split("=", 1) for line in out.split())
         return int(values["X"]), int(values["Y"])
 
+    def xdesk(self, *args):
+        """The helper's answer to a question about the server (xdesk grabs, xdesk top), as lines."""
+        return subprocess.run([XDESK, *args], env=self.env, stdout=subprocess.PIPE, text=True, check=True,
+                              timeout=DEADLINE).stdout.split("\n")[:-1]
+
     def write_profile(self, **keys):
         with open(os.path.join(self.config, "SCRWARPVUE.ini"), "w") as f:
             f.write("[SCRWARPVUE_SECTION]\n")
@@ -232,6 +237,12 @@ class XServer:
 
     def cover(self, x, y, w, h):
         return Cover(self, x, y, w, h)
+
+    def wait_for_saver_on_top(self, picture, what):
+        """Waits until the saver's window is the topmost one again and the screen shows `picture`: proof
+        that a running saver raised itself over what came later and repainted what that hid."""
+        wait_for(lambda: self.xdesk("top") == ["SCRWARPVUE"], "the saver on top after %s" % what)
+        self.wait_for_screen(picture, "the saver's picture after %s" % what)
 
 
 class Saver:

@@ -132,26 +132,44 @@ void on_io_exit(Display *, void *) {
     g.dead = true;
 } // returning keeps the process alive
 
-void find_primary_monitor() {
-    g.mon_x = g.mon_y = 0;
-    g.mon_w = DisplayWidth(g.dpy, g.screen);
-    g.mon_h = DisplayHeight(g.dpy, g.screen);
-    int event_base, error_base, major = 0, minor = 0;
-    if (!XRRQueryExtension(g.dpy, &event_base, &error_base) || !XRRQueryVersion(g.dpy, &major, &minor))
-        return;
-    if (major < 1 || (major == 1 && minor < 3)) return;
+constexpr int kMonitorRecheckMs = 250;
+
+struct Rect {
+    int x = 0, y = 0, w = 0, h = 0;
+    bool operator==(const Rect &) const = default;
+};
+
+// A RandR 1.5 monitor marked primary (which may be a part of an output, or span several).
+bool primary_of_monitors(Rect *r) {
+    if (g.randr_major < 1 || (g.randr_major == 1 && g.randr_minor < 5)) return false;
+    int n = 0;
+    XRRMonitorInfo *monitors = XRRGetMonitors(g.dpy, g.root, True, &n);
+    if (!monitors) return false;
+    bool found = false;
+    for (int i = 0; i < n && !found; ++i) {
+        if (monitors[i].primary && monitors[i].width > 0 && monitors[i].height > 0) {
+            *r = Rect{monitors[i].x, monitors[i].y, monitors[i].width, monitors[i].height};
+            found = true;
+        }
+    }
+    XRRFreeMonitors(monitors);
+    return found;
+}
+
+// The CRTC of the RandR 1.3 primary output.
+bool primary_of_outputs(Rect *r) {
+    if (g.randr_major < 1 || (g.randr_major == 1 && g.randr_minor < 3)) return false;
     RROutput primary = XRRGetOutputPrimary(g.dpy, g.root);
-    if (primary == None) return;
+    if (primary == None) return false;
     XRRScreenResources *res = XRRGetScreenResourcesCurrent(g.dpy, g.root);
-    if (!res) return;
+    if (!res) return false;
+    bool found = false;
     if (XRROutputInfo *out = XRRGetOutputInfo(g.dpy, res, primary)) {
         if (out->crtc != None) {
             if (XRRCrtcInfo *crtc = XRRGetCrtcInfo(g.dpy, res, out->crtc)) {
                 if (crtc->width > 0 && crtc->height > 0) {
-                    g.mon_x = crtc->x;
-                    g.mon_y = crtc->y;
-                    g.mon_w = int(crtc->width);
-                    g.mon_h = int(crtc->height);
+                    *r = Rect{crtc->x, crtc->y, int(crtc->width), int(crtc->height)};
+                    found = true;
                 }
                 XRRFreeCrtcInfo(crtc);
             }
@@ -159,6 +177,28 @@ void find_primary_monitor() {
         XRRFreeOutputInfo(out);
     }
     XRRFreeScreenResources(res);
+    return found;
+}
+
+// The primary monitor: RandR's where the server names one, else the whole X screen.
+Rect primary_monitor() {
+    Rect r;
+    if (primary_of_monitors(&r) || primary_of_outputs(&r)) return r;
+    return Rect{0, 0, DisplayWidth(g.dpy, g.screen), DisplayHeight(g.dpy, g.screen)};
+}
+
+void find_primary_monitor() {
+    int event_base = -1, error_base;
+    if (XRRQueryExtension(g.dpy, &event_base, &error_base) &&
+        XRRQueryVersion(g.dpy, &g.randr_major, &g.randr_minor))
+        g.randr_event_base = event_base;
+    else
+        g.randr_major = g.randr_minor = 0;
+    const Rect r = primary_monitor();
+    g.mon_x = r.x;
+    g.mon_y = r.y;
+    g.mon_w = r.w;
+    g.mon_h = r.h;
 }
 
 // The host window's place on the root window and its size stand for the monitor's. A window that is not
@@ -216,6 +256,44 @@ bool open_display() {
         g.shm_completion = XShmGetEventBase(g.dpy) + ShmCompletion;
     }
     return alive();
+}
+
+void watch_the_screen() {
+    XSelectInput(g.dpy, g.root, SubstructureNotifyMask);
+    if (g.randr_event_base >= 0)
+        XRRSelectInput(g.dpy, g.root,
+                       RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
+}
+
+// The saver does not follow a monitor that moves, changes its size or goes away: its picture is of the
+// desktop as it was, so the run ends as a dismissal would (and an idle tool starts it afresh), rather
+// than hold the keyboard and the pointer over a screen it no longer covers.
+bool end_if_monitor_moved() {
+    const Rect now = primary_monitor();
+    if (!alive() || now == Rect{g.mon_x, g.mon_y, g.mon_w, g.mon_h}) return false;
+    return posix::display_lost();
+}
+
+bool screen_event(XEvent &ev) {
+    if (g.randr_event_base < 0 || !g.win || g.embedded) return false;
+    if (ev.type == g.randr_event_base + RRScreenChangeNotify)
+        XRRUpdateConfiguration(&ev);
+    else if (ev.type != g.randr_event_base + RRNotify)
+        return false;
+    return end_if_monitor_moved();
+}
+
+// Monitors that a client sets or deletes (RandR 1.5) come with no event: they are looked at again a few
+// times a second.
+bool recheck_monitors() {
+    static int64_t last = 0;
+    if (g.randr_event_base < 0 || (g.randr_major == 1 && g.randr_minor < 5) || !g.win || !g.shown ||
+        g.embedded || !alive())
+        return false;
+    const int64_t now = posix::now_ms();
+    if (now - last < kMonitorRecheckMs) return false;
+    last = now;
+    return end_if_monitor_moved();
 }
 
 int root_width() {

@@ -140,8 +140,19 @@ bool handle_event(XEvent &ev) {
     case MappingNotify:
         if (ev.xmapping.request != MappingPointer) XRefreshKeyboardMapping(&ev.xmapping);
         return false;
+    // Another window mapped or restacked (a tooltip, a notification, a new window without a window
+    // manager), or the saver window obscured: it goes back on top.
+    case VisibilityNotify:
+        return ev.xvisibility.window == g.win && ev.xvisibility.state != VisibilityUnobscured &&
+               keep_on_top();
+    case MapNotify:
+        return ev.xmap.window != g.win && keep_on_top();
+    case ConfigureNotify:
+        return ev.xconfigure.window != g.win && ev.xconfigure.event != g.win && keep_on_top();
+    case CirculateNotify:
+        return ev.xcirculate.window != g.win && keep_on_top();
     default:
-        return false;
+        return screen_event(ev);
     }
 }
 
@@ -196,7 +207,7 @@ bool press_waiting() {
 }
 
 void wait_events(int timeout_ms, int wake_fd) {
-    bool any = x11::drain_events();
+    bool any = x11::drain_events() | x11::recheck_monitors();
     if (g.dead && posix::display_lost()) return;
     if (any || timeout_ms == 0) return;
     const int64_t deadline = timeout_ms < 0 ? -1 : posix::now_ms() + timeout_ms;

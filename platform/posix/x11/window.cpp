@@ -7,6 +7,7 @@
 #include <X11/cursorfont.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <poll.h>
 #include <unistd.h>
 
@@ -36,31 +37,99 @@ void wait_mapped() {
     }
 }
 
-// Another client (a menu, a screen locker) may hold a grab for a moment: retry for about a second.
-void grab_input() {
-    const int64_t deadline = posix::now_ms() + 1000;
+// How long another client's grab (an open menu, a locker) is waited out before the saver gives up.
+constexpr int kGrabTryMs = 3000;
+
+// Takes the keyboard and the pointer for the window w, trying again every 10 ms while another client
+// holds one of them, for up to kGrabTryMs; a termination signal stops the trying at once. Both or
+// neither: a half that was taken is given back.
+bool grab_both(Window w, Bool owner_events) {
+    const int64_t deadline = posix::now_ms() + kGrabTryMs;
     bool keyboard = false, pointer = false;
-    while (alive()) {
+    while (alive() && !posix::termination_requested()) {
         if (!keyboard)
-            keyboard =
-                XGrabKeyboard(g.dpy, g.win, True, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
+            keyboard = XGrabKeyboard(g.dpy, w, owner_events, GrabModeAsync, GrabModeAsync, CurrentTime) ==
+                       GrabSuccess;
         if (!pointer)
-            pointer = XGrabPointer(g.dpy, g.win, True, ButtonPressMask | PointerMotionMask, GrabModeAsync,
+            pointer = XGrabPointer(g.dpy, w, owner_events, ButtonPressMask | PointerMotionMask, GrabModeAsync,
                                    GrabModeAsync, None, g.cursor_visible ? g.arrow : g.invisible,
                                    CurrentTime) == GrabSuccess;
-        if ((keyboard && pointer) || posix::now_ms() >= deadline) break;
-        usleep(10000);
+        if (keyboard && pointer) return true;
+        if (posix::now_ms() >= deadline) break;
+        pollfd p{posix::termination_fd(), POLLIN, 0};
+        poll(&p, p.fd >= 0 ? 1 : 0, 10);
     }
-    g.grabbed = pointer;
+    if (alive()) {
+        if (keyboard) XUngrabKeyboard(g.dpy, CurrentTime);
+        if (pointer) XUngrabPointer(g.dpy, CurrentTime);
+        XFlush(g.dpy);
+    }
+    return false;
+}
+
+// Before the screen is covered, both grabs are held on the root window, where every key and button
+// comes to this program whichever window it was meant for; once the window is mapped they move onto
+// it (a grab this client holds is never refused to it), and stay on the root window if that fails.
+bool grab_input() {
+    if (g.grabbed) return true;
+    if (!grab_both(g.root, False)) {
+        if (alive() && !posix::termination_requested())
+            std::fputs(
+                "scrwarpvue: another program holds the keyboard or the pointer; not covering the screen\n",
+                stderr);
+        return false;
+    }
+    g.grabbed = true;
+    return true;
+}
+
+void move_grabs_to_window() {
+    XGrabKeyboard(g.dpy, g.win, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+    XGrabPointer(g.dpy, g.win, True, ButtonPressMask | PointerMotionMask, GrabModeAsync, GrabModeAsync, None,
+                 g.cursor_visible ? g.arrow : g.invisible, CurrentTime);
 }
 
 void ungrab_input() {
-    if (g.grabbed) XUngrabPointer(g.dpy, CurrentTime);
-    if (!g.embedded) XUngrabKeyboard(g.dpy, CurrentTime);
+    if (g.grabbed) {
+        XUngrabPointer(g.dpy, CurrentTime);
+        XUngrabKeyboard(g.dpy, CurrentTime);
+    }
     g.grabbed = false;
 }
 
 } // namespace
+
+bool keep_on_top() {
+    if (!alive() || !g.win || !g.shown || g.embedded || g.win_gone) return false;
+    Window root_ret, parent, *children = nullptr;
+    unsigned n = 0;
+    if (!XQueryTree(g.dpy, g.root, &root_ret, &parent, &children, &n)) return false;
+    bool above = false, overlapped = false, covered = false;
+    const long left = g.mon_x, top = g.mon_y, right = left + g.mon_w, bottom = top + g.mon_h;
+    for (unsigned i = 0; i < n && !covered; ++i) { // bottom to top
+        if (children[i] == g.win) {
+            above = true;
+            continue;
+        }
+        XWindowAttributes a{};
+        if (!above || !XGetWindowAttributes(g.dpy, children[i], &a) || a.map_state != IsViewable ||
+            a.c_class == InputOnly)
+            continue;
+        const long x0 = a.x, y0 = a.y, x1 = x0 + a.width + 2l * a.border_width,
+                   y1 = y0 + a.height + 2l * a.border_width;
+        if (x1 <= left || y1 <= top || x0 >= right || y0 >= bottom) continue;
+        overlapped = true;
+        covered = x0 <= left && y0 <= top && x1 >= right && y1 >= bottom;
+    }
+    if (children) XFree(children);
+    // A window over all of the cover is a locker's (or another saver's): it wins, and gets the grabs.
+    if (covered) return posix::display_lost();
+    if (overlapped) {
+        XRaiseWindow(g.dpy, g.win);
+        XFlush(g.dpy);
+    }
+    return false;
+}
 
 void apply_cursor() {
     if (!alive() || !g.win || g.embedded) return;
@@ -102,9 +171,9 @@ bool create_window(HWND hwnd, int x, int y, int w, int h, Surface *surf, unsigne
     attrs.border_pixel = 0;
     attrs.colormap = DefaultColormap(g.dpy, g.screen);
     // Inside a parent, input is its owner's: only exposures and the window's own end are heard.
-    attrs.event_mask =
-        parent ? ExposureMask | StructureNotifyMask
-               : ExposureMask | KeyPressMask | ButtonPressMask | PointerMotionMask | StructureNotifyMask;
+    attrs.event_mask = parent ? ExposureMask | StructureNotifyMask
+                              : ExposureMask | KeyPressMask | ButtonPressMask | PointerMotionMask |
+                                    StructureNotifyMask | VisibilityChangeMask;
     // The default visual even inside a parent of another one: the pixels are made for it.
     g.win =
         XCreateWindow(g.dpy, under, x, y, unsigned(w), unsigned(h), 0, g.depth, InputOutput, g.visual,
@@ -117,17 +186,23 @@ bool create_window(HWND hwnd, int x, int y, int w, int h, Surface *surf, unsigne
     XGCValues gcv{};
     gcv.graphics_exposures = False;
     g.gc = XCreateGC(g.dpy, g.win, GCGraphicsExposures, &gcv);
-    if (!x11::allocate_pixels(w, h)) {
+    g.embedded = parent != 0;
+    if (!g.embedded) x11::make_cursors();
+    // The saver covers the screen only with every key and click its own: without the grabs there is
+    // no window (and the program ends without having touched anything).
+    if (posix::termination_requested() || !x11::allocate_pixels(w, h) ||
+        (!g.embedded && !x11::grab_input())) {
+        x11::release_pixels();
         XFreeGC(g.dpy, g.gc);
         XDestroyWindow(g.dpy, g.win);
         XFlush(g.dpy);
         g.gc = nullptr;
         g.win = 0;
+        g.embedded = false;
         return false;
     }
     posix::close_on_signals();
-    g.embedded = parent != 0;
-    if (!g.embedded) x11::make_cursors();
+    if (!g.embedded) x11::watch_the_screen();
     g.hwnd = hwnd;
     g.layer_presented = false;
     x11::apply_cursor();
@@ -144,12 +219,17 @@ void show_window(HWND hwnd, bool show) {
         g.shown = false;
         return;
     }
+    // Shown again after it was hidden: the grabs come first, as at creation; without them the run ends.
+    if (!g.embedded && !x11::grab_input()) {
+        posix::display_lost();
+        return;
+    }
     g.layer_presented = false;
     g.shown = true;
     XMapRaised(g.dpy, g.win);
     XFlush(g.dpy);
     x11::wait_mapped();
-    if (!g.embedded) x11::grab_input();
+    if (!g.embedded) x11::move_grabs_to_window();
     x11::apply_cursor();
     if (!alive()) return;
     // The exposures of the map are in by now: answer them with the (black) pixels at once, so that they

@@ -34,7 +34,8 @@ struct State {
     unsigned long host_id = 0; // the window asked for; 0 is the root window
     Window host = 0;           // that window once found on the server
     bool shm_offered = false;
-    int shm_completion = -1; // event type of ShmCompletion
+    int shm_completion = -1;                                     // event type of ShmCompletion
+    int randr_event_base = -1, randr_major = 0, randr_minor = 0; // RandR, when the server has it
 
     // The saver window.
     HWND hwnd = nullptr;
@@ -70,6 +71,16 @@ bool image_is_native_rgb32(const XImage *img);
 bool image_is_direct(const XImage *img);
 uint32_t to_rgb(unsigned long pixel);
 unsigned long from_rgb(uint32_t px);
+// The saver window over the primary monitor hears of changes to the screen's monitors, and of other
+// windows mapped or restacked on the root window.
+void watch_the_screen();
+// A RandR event: returns whether it made the run end (the primary monitor moved, resized or went).
+bool screen_event(XEvent &ev);
+// The same for changes that come without an event, looked for at most every quarter of a second.
+bool recheck_monitors();
+// Another window may have come over the saver window: raise it again, or end the run when the window
+// above covers all of it (a screen locker, another saver).
+bool keep_on_top();
 
 // window.cpp
 void apply_cursor();
