@@ -1,7 +1,8 @@
 // Test and demo helper for a private X server: puts a picture on the root window, or covers part of the
 // screen with a window for a while.
 //
-//   xdesk root FILE.ppm        the P6 picture becomes the root window's background (and stays there);
+//   xdesk root FILE.ppm        the P6 picture becomes the root window's background and its
+//                              _XROOTPMAP_ID (and stays there);
 //                              on a colormapped screen, in the colours of a 5x5x5 cube it allocates
 //   xdesk cover X Y W H        maps a white override-redirect window there, prints "mapped" once it is
 //                              viewable, and unmaps it when standard input closes
@@ -117,7 +118,12 @@ int set_root(Display *dpy, const char *path) {
     Window root = DefaultRootWindow(dpy);
     XSetWindowBackgroundPixmap(dpy, root, pm);
     XClearWindow(dpy, root);
-    XFreePixmap(dpy, pm); // the root window keeps its background
+    // A compositor paints the desktop from the pixmap the root window's property names: it stays on the
+    // server after this helper ends.
+    long item = long(pm);
+    XChangeProperty(dpy, root, XInternAtom(dpy, "_XROOTPMAP_ID", False), XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char *>(&item), 1);
+    XSetCloseDownMode(dpy, RetainPermanent);
     XSync(dpy, False);
     return 0;
 }

@@ -136,6 +136,7 @@ constexpr int kMonitorRecheckMs = 250;
 
 struct Rect {
     int x = 0, y = 0, w = 0, h = 0;
+    bool named = false; // RandR's primary monitor, not the whole screen for want of one
     bool operator==(const Rect &) const = default;
 };
 
@@ -148,7 +149,7 @@ bool primary_of_monitors(Rect *r) {
     bool found = false;
     for (int i = 0; i < n && !found; ++i) {
         if (monitors[i].primary && monitors[i].width > 0 && monitors[i].height > 0) {
-            *r = Rect{monitors[i].x, monitors[i].y, monitors[i].width, monitors[i].height};
+            *r = Rect{monitors[i].x, monitors[i].y, monitors[i].width, monitors[i].height, true};
             found = true;
         }
     }
@@ -168,7 +169,7 @@ bool primary_of_outputs(Rect *r) {
         if (out->crtc != None) {
             if (XRRCrtcInfo *crtc = XRRGetCrtcInfo(g.dpy, res, out->crtc)) {
                 if (crtc->width > 0 && crtc->height > 0) {
-                    *r = Rect{crtc->x, crtc->y, int(crtc->width), int(crtc->height)};
+                    *r = Rect{crtc->x, crtc->y, int(crtc->width), int(crtc->height), true};
                     found = true;
                 }
                 XRRFreeCrtcInfo(crtc);
@@ -199,6 +200,7 @@ void find_primary_monitor() {
     g.mon_y = r.y;
     g.mon_w = r.w;
     g.mon_h = r.h;
+    g.mon_named = r.named;
 }
 
 // The host window's place on the root window and its size stand for the monitor's. A window that is not
@@ -270,7 +272,7 @@ void watch_the_screen() {
 // than hold the keyboard and the pointer over a screen it no longer covers.
 bool end_if_monitor_moved() {
     const Rect now = primary_monitor();
-    if (!alive() || now == Rect{g.mon_x, g.mon_y, g.mon_w, g.mon_h}) return false;
+    if (!alive() || now == Rect{g.mon_x, g.mon_y, g.mon_w, g.mon_h, g.mon_named}) return false;
     return posix::display_lost();
 }
 

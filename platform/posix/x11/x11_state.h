@@ -29,6 +29,7 @@ struct State {
     Channel red, green, blue;
     bool standard_rgb = false;                      // TrueColor with masks 0xFF0000, 0xFF00, 0xFF
     int mon_x = 0, mon_y = 0, mon_w = 0, mon_h = 0; // the screen the saver covers, on the root window
+    bool mon_named = false; // that is RandR's primary monitor (else the whole X screen, for want of one)
     // Another client's window to live in (use_host_window): the screen is then that window.
     bool hosted = false;
     unsigned long host_id = 0; // the window asked for; 0 is the root window
