@@ -128,6 +128,8 @@ void close_on_signals() {
         sigemptyset(&sa.sa_mask);
         for (int sig : signals)
             sigaction(sig, &sa, nullptr);
+        // A closed pipe (standard error, the display's socket) is an error to handle, not a way to die.
+        signal(SIGPIPE, SIG_IGN);
     }
     // A mask inherited from whoever started the program must not hold them back: they are ours now.
     sigset_t set;

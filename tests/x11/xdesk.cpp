@@ -221,7 +221,8 @@ int top(Display *dpy) {
     XQueryTree(dpy, DefaultRootWindow(dpy), &root_ret, &parent, &children, &n);
     for (unsigned i = n; i-- > 0;) { // top to bottom
         XWindowAttributes a{};
-        if (!XGetWindowAttributes(dpy, children[i], &a) || a.map_state != IsViewable || a.c_class == InputOnly)
+        if (!XGetWindowAttributes(dpy, children[i], &a) || a.map_state != IsViewable ||
+            a.c_class == InputOnly)
             continue;
         char *name = nullptr;
         XFetchName(dpy, children[i], &name);
