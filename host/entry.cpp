@@ -1,7 +1,7 @@
 // The program's entry: one copy at a time, the switches, then the settings dialog or the saver.
 
+#include "../common/saver_types.h"
 #include "../settings/settings_dialog.h"
-#include "saver_app.h"
 #include "saver_window.h"
 
 SaverApp g_app;
