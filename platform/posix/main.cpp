@@ -6,6 +6,7 @@
 // As a command-line program should, it answers --help and --version, and says on standard error when a
 // command line starts nothing or the saver has no display; the exit code stays 0.
 
+#include "../saver_switches.h"
 #include "host_switches.h"
 #include "internal.h"
 
@@ -59,16 +60,13 @@ int main(int argc, char **argv) {
             std::snprintf(window, sizeof window, "root");
         posix::set_guard_scope(std::string(display ? display : "") + "-" + window);
     } else {
-        const posix::EntrySwitches asked = posix::entry_switches(start.tail);
+        const SaverSwitches asked = ScanSwitches(start.tail.c_str());
         if (!asked.configure && !asked.saver) {
             std::fputs(
                 "scrwarpvue: nothing to start: /s runs the saver, /c opens its settings (--help for more)\n",
                 stderr);
-        } else if (!asked.configure) {
-            int w = 0, h = 0;
-            backend::screen_size(&w, &h);
-            if (w <= 0 || h <= 0)
-                std::fputs("scrwarpvue: no X display to run the saver on (is DISPLAY set?)\n", stderr);
+        } else if (const char *why = nullptr; !asked.configure && !backend::display_available(&why)) {
+            std::fprintf(stderr, "scrwarpvue: %s\n", why); // the backend's own reason, or the choice's
         }
     }
     return WinMain(posix::module_instance(), nullptr, start.tail.data(), SW_SHOWDEFAULT);

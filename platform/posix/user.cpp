@@ -4,9 +4,9 @@
 // invalidated window, a due timer. A timer that fell behind gives one WM_TIMER and is rescheduled a
 // full period from now, so a slow tick never leaves a backlog. With nothing to hand out, it blocks in
 // the display backend until an event arrives or the next timer is due. Pixels held back for a press
-// (see window_surface_push) are pushed before any other message is handed out, and before it blocks.
+// (see present.h) are pushed before any other message is handed out, and before it blocks.
 
-#include "internal.h"
+#include "present.h"
 
 #include <algorithm>
 #include <cstring>
@@ -80,7 +80,7 @@ void post_input(UINT msg, WPARAM wp, LPARAM lp) {
 bool press_waiting() {
     for (const MSG &m : g_queue)
         if (is_press(m.message)) return true;
-    return backend::press_waiting();
+    return backend::display().press_waiting();
 }
 
 HWND display_window() {
@@ -111,7 +111,7 @@ int cursor_count() {
 
 void reset_user_state() {
     for (HWND w : g_windows) {
-        if (w->top_level_display && !w->destroyed) backend::destroy_window(w, &w->surf);
+        if (w->top_level_display && !w->destroyed) posix::destroy_display_window(w);
         delete w;
     }
     g_windows.clear();
@@ -160,7 +160,7 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR class_name, LPCSTR, DWORD style, int x
     hwnd->style = style;
     hwnd->rect = RECT{x, y, x + std::max(w, 0), y + std::max(h, 0)};
     if (!(style & WS_CHILD)) {
-        if (!backend::create_window(hwnd, x, y, w, h, &hwnd->surf)) {
+        if (!posix::create_display_window(hwnd, x, y, w, h)) {
             delete hwnd;
             return nullptr;
         }
@@ -188,9 +188,8 @@ BOOL WINAPI DestroyWindow(HWND hwnd) {
         std::remove_if(g_timers.begin(), g_timers.end(), [w](const Timer &t) { return t.hwnd == w; }),
         g_timers.end());
     if (w->top_level_display) {
-        backend::destroy_window(w, &w->surf);
-        w->surf = Surface{};
-        posix::forget_transfer_pair();
+        posix::destroy_display_window(w);
+        posix::forget_pair();
     }
     if (g_display_window == w) g_display_window = nullptr;
     if (g_active == w) g_active = nullptr;
@@ -203,14 +202,14 @@ BOOL WINAPI ShowWindow(HWND hwnd, int show) {
     BOOL was_visible = w->visible;
     if (show == SW_HIDE) {
         w->visible = false;
-        w->held_back = RECT{};
-        if (w->top_level_display) backend::show_window(w, false);
+        posix::drop_held_back(w);
+        if (w->top_level_display) backend::display().show_window(w, false);
         return was_visible;
     }
     if (was_visible) return TRUE;
     w->visible = true;
     g_active = w;
-    if (w->top_level_display) backend::show_window(w, true);
+    if (w->top_level_display) backend::display().show_window(w, true);
     // Showing a window erases its background at once; the paint itself comes later.
     w->needs_paint = true;
     w->needs_erase = false;
@@ -312,7 +311,7 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
 
 int WINAPI GetSystemMetrics(int index) {
     int w = 0, h = 0;
-    backend::screen_size(&w, &h);
+    backend::display().screen_size(&w, &h);
     switch (index) {
     case SM_CXSCREEN:
         return w;
@@ -331,10 +330,10 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND, UINT, UINT) {
         if (!g_queue.empty()) {
             *msg = g_queue.front();
             g_queue.pop_front();
-            if (shown && !is_press(msg->message)) posix::push_held_back(shown);
+            if (shown && !is_press(msg->message)) posix::flush_held_back(shown);
             return TRUE;
         }
-        if (shown) posix::push_held_back(shown);
+        if (shown) posix::flush_held_back(shown);
         if (g_quit_posted) {
             g_quit_posted = false;
             *msg = MSG{nullptr, WM_QUIT, WPARAM(g_quit_code), 0, 0, {0, 0}};
@@ -373,15 +372,15 @@ void WINAPI PostQuitMessage(int code) {
     // The program ends once the current message is handled: its window leaves the screen now, not after
     // the rest of the process is torn down (on a large screen that takes a while).
     if (g_display_window && g_display_window->visible && !g_display_window->destroyed) {
-        backend::show_window(g_display_window, false);
-        g_display_window->held_back = RECT{};
+        backend::display().show_window(g_display_window, false);
+        posix::drop_held_back(g_display_window);
     }
 }
 
 BOOL WINAPI GetCursorPos(LPPOINT point) {
     if (!point) return FALSE;
     int x = 0, y = 0;
-    if (!backend::cursor_pos(&x, &y)) return FALSE;
+    if (!backend::display().cursor_pos(&x, &y)) return FALSE;
     point->x = x;
     point->y = y;
     return TRUE;
@@ -389,7 +388,7 @@ BOOL WINAPI GetCursorPos(LPPOINT point) {
 
 int WINAPI ShowCursor(BOOL show) {
     g_cursor_count += show ? 1 : -1;
-    backend::set_cursor_visible(g_cursor_count >= 0);
+    backend::display().set_cursor_visible(g_cursor_count >= 0);
     return g_cursor_count;
 }
 
