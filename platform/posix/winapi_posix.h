@@ -275,14 +275,9 @@ int WINAPI GetObjectA(HGDIOBJ object, int size, LPVOID out);
 int WINAPI GetDeviceCaps(HDC dc, int index);
 // BitBlt: the single-pixel copy between the pair of surfaces the last transfer found live is done inline
 // (one_pixel.h); the layer does the rest.
-namespace posix {
-BOOL bitblt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop);
-} // namespace posix
 static_assert(SRCCOPY == posix::kOnePixelRop);
 inline BOOL WINAPI BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
-    if (posix::copy_one_pixel(dst, x, y, w, h, src, sx, sy, rop)) [[likely]]
-        return TRUE;
-    return posix::bitblt(dst, x, y, w, h, src, sx, sy, rop);
+    return posix::bitblt_inline(dst, x, y, w, h, src, sx, sy, rop);
 }
 BOOL WINAPI StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
                        DWORD rop);
