@@ -75,7 +75,7 @@ class UnderXscreensaver(xharness.SaverTestCase):
         with open(os.path.join(self.home, ".xscreensaver"), "w") as f:
             f.write("mode: one\nselected: 0\ntimeout: 1:00:00\nlock: False\nsplash: False\n"
                     "fade: False\nunfade: False\ndpmsEnabled: False\ngrabDesktopImages: True\n"
-                    "programs: %s --root %s\\n\n" % (self.program, self.OPTIONS))
+                    "programs: \"SCRWARPVUE\" %s --root %s\\n\n" % (self.program, self.OPTIONS))
         config = os.path.join(self.home, ".config")
         runtime = os.path.join(self.home, "run")
         os.mkdir(config)
