@@ -36,6 +36,7 @@ const char kUsage[] =
     "\n"
     "  --help            show this text\n"
     "  --version         show the version\n"
+    "\n"
     "Settings: $XDG_CONFIG_HOME/SCRWARPVUE.ini (else ~/.config/SCRWARPVUE.ini). See scrwarpvue(6).\n";
 
 bool has_argument(int argc, char **argv, const char *name) {
