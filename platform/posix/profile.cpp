@@ -15,6 +15,7 @@
 // write.
 
 #include "internal.h"
+#include "saver_options.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -483,8 +484,9 @@ void make_config_directory(const std::string &path) {
 
 UINT WINAPI GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT default_value, LPCSTR file) {
     std::string value;
-    if (!lookup(section, key, file, &value) || value.empty()) return UINT(default_value);
-    return parse_int(value);
+    const UINT read =
+        !lookup(section, key, file, &value) || value.empty() ? UINT(default_value) : parse_int(value);
+    return posix::profile_int_read(section, key, file, read);
 }
 
 DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR default_value, LPSTR out, DWORD size,
@@ -500,6 +502,7 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR default
 
 BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) {
     if (!section || !*section) return FALSE;
+    value = posix::profile_text_to_write(section, key, file, value);
     std::string path = resolve(file), text;
     if (path.empty()) return FALSE;
     if (!std::strchr(file, '/')) make_config_directory(path);
