@@ -109,7 +109,18 @@ std::string artworkHeader() {
          std::to_string(kFlameX0) +
          "\n"
          "#define ARTWORK_FLAME_Y " +
-         std::to_string(kFlameY0) + "\n";
+         std::to_string(kFlameY0) +
+         "\n\n"
+         "// Every bitmap by resource name, with its width and height.\n"
+         "#define ARTWORK_BITMAP_COUNT " +
+         std::to_string(std::size(kExpected)) +
+         "\n"
+         "#define ARTWORK_BITMAP_SIZES";
+    for (size_t i = 0; i < std::size(kExpected); ++i)
+        h += std::string(i % 4 == 0 ? " \\\n   " : "") + " {\"" + kExpected[i].name + "\", " +
+             std::to_string(kExpected[i].w) + ", " + std::to_string(kExpected[i].h) + "}" +
+             (i + 1 < std::size(kExpected) ? "," : "");
+    h += "\n";
     return h;
 }
 
