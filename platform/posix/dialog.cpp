@@ -3,6 +3,7 @@
 
 #include "dialog_template.h"
 #include "internal.h"
+#include "little_endian.h"
 
 #include <cstring>
 #include <memory>
@@ -11,12 +12,8 @@
 
 namespace {
 
-uint16_t u16(const uint8_t *p) {
-    return uint16_t(p[0] | (p[1] << 8));
-}
-uint32_t u32(const uint8_t *p) {
-    return uint32_t(u16(p)) | (uint32_t(u16(p + 2)) << 16);
-}
+using posix::u16;
+using posix::u32;
 
 void append_utf8(std::string *out, uint32_t c) {
     if (c < 0x80) {
