@@ -471,12 +471,13 @@ bool write_file(const std::string &path, const Pieces &pieces, FileState state, 
     return false;
 }
 
+// The configuration directory itself is made (private to the user) when it is missing, but nothing
+// above it: a home directory that is not there, or a mistyped $XDG_CONFIG_HOME, is not made up. The
+// write then fails, and the caller goes on with the values it has.
 void make_config_directory(const std::string &path) {
     size_t slash = path.rfind('/');
     if (slash == std::string::npos || slash == 0) return;
-    std::string dir = path.substr(0, slash);
-    for (size_t i = 1; i <= dir.size(); ++i)
-        if (i == dir.size() || dir[i] == '/') mkdir(dir.substr(0, i).c_str(), 0700);
+    mkdir(path.substr(0, slash).c_str(), 0700);
 }
 
 } // namespace
