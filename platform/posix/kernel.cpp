@@ -115,18 +115,18 @@ void WINAPI SetLastError(DWORD code) {
 
 HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initial_owner, LPCSTR name) {
     if (!safe_name(name)) {
-        SetLastError(87); // ERROR_INVALID_PARAMETER: only named mutexes are supported
+        SetLastError(ERROR_INVALID_PARAMETER); // only named mutexes are supported
         return nullptr;
     }
     std::string dir = lock_directory();
     if (dir.empty()) {
-        SetLastError(5); // ERROR_ACCESS_DENIED
+        SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
     std::string path = dir + "/" + name + (g_guard_scope.empty() ? "" : "@" + g_guard_scope) + ".lock";
     int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
-        SetLastError(5);
+        SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
     auto *m = new MutexHandle{kMutexMagic, fd, false};
