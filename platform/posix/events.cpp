@@ -1,6 +1,8 @@
 // What the layer does with the display: neutral input events become the saver window's Win32 messages,
 // an exposure repaints it, and a lost display or a termination signal closes it (once) as a dismissal
 // would. Signals reach the message loop through a self-pipe that the display backend's wait watches.
+// A capture or a window that the display finishes later is waited for here, with the display's events
+// handled meanwhile, up to a deadline.
 
 #include "display_backend.h"
 #include "internal.h"
@@ -8,6 +10,8 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -17,6 +21,10 @@ constexpr WPARAM kMkLButton = 0x0001, kMkRButton = 0x0002, kMkShift = 0x0004, kM
                  kMkMButton = 0x0010;
 constexpr WPARAM kVkMenu = 0x12; // the Alt key
 constexpr int kWheelDelta = 120;
+
+// How long the layer waits for a capture, and for the display to configure a new window.
+constexpr int64_t kCaptureDeadlineMs = 3000;
+constexpr int64_t kConfigureDeadlineMs = 2000;
 
 int g_pipe_r = -1, g_pipe_w = -1;
 bool g_close_sent = false;
@@ -46,6 +54,19 @@ bool close_once() {
     g_close_sent = true;
     posix::request_close();
     return true;
+}
+
+// Runs the display's events until poll() no longer answers Pending or the deadline passes (then Pending).
+template <class Poll> backend::Progress wait_until_settled(Poll poll, int64_t deadline_ms) {
+    const int64_t deadline = posix::now_ms() + deadline_ms;
+    backend::Progress p = poll();
+    while (p == backend::Progress::Pending) {
+        const int64_t left = deadline - posix::now_ms();
+        if (left <= 0) break;
+        posix::wait_for_events(int(left));
+        p = poll();
+    }
+    return p;
 }
 
 WPARAM mouse_keys(unsigned mods) {
@@ -130,8 +151,52 @@ void display_window_created() {
 }
 
 void wait_for_events(int timeout_ms) {
-    backend::wait_events(timeout_ms, g_pipe_r);
+    backend::display().wait_events(timeout_ms, g_pipe_r);
     if (drain_signal_pipe()) close_once();
+}
+
+bool read_screen(int x, int y, int w, int h, uint32_t *dst, int dst_stride) {
+    const backend::DisplayBackend &d = backend::display();
+    backend::Progress p = d.capture_begin(x, y, w, h, dst, dst_stride);
+    if (p == backend::Progress::Pending) {
+        p = wait_until_settled([&d] { return d.capture_poll(); }, kCaptureDeadlineMs);
+        if (p == backend::Progress::Pending) d.capture_cancel();
+    }
+    if (p == backend::Progress::Done) return true;
+    for (int row = 0; row < h; ++row)
+        std::memset(dst + size_t(row) * dst_stride, 0, size_t(w) * 4);
+    return false;
+}
+
+bool create_display_window(HWND hwnd, int x, int y, int w, int h) {
+    const backend::DisplayBackend &d = backend::display();
+    Surface surf;
+    backend::Progress p = d.create_window(hwnd, x, y, w, h, 0, &surf);
+    if (p == backend::Progress::Refused) return false;
+    if (p == backend::Progress::Pending)
+        p = wait_until_settled([&] { return d.window_configured(hwnd, &surf); }, kConfigureDeadlineMs);
+    bool ok = p == backend::Progress::Done;
+    if (ok && !surf.px && surf.w > 0 && surf.h > 0) {
+        // The backend presents from pixels of the layer's own.
+        surf.px = static_cast<uint32_t *>(std::calloc(size_t(surf.w) * size_t(surf.h), 4));
+        surf.stride = surf.w;
+        hwnd->layer_pixels = ok = surf.px != nullptr;
+    }
+    if (!ok) {
+        d.destroy_window(hwnd, &surf);
+        return false;
+    }
+    hwnd->surf = surf;
+    hwnd->rect.right = hwnd->rect.left + surf.w; // the size the display gave it
+    hwnd->rect.bottom = hwnd->rect.top + surf.h;
+    return true;
+}
+
+void destroy_display_window(HWND hwnd) {
+    backend::display().destroy_window(hwnd, &hwnd->surf);
+    if (hwnd->layer_pixels) std::free(hwnd->surf.px);
+    hwnd->layer_pixels = false;
+    hwnd->surf = Surface{};
 }
 
 void reset_layer() {

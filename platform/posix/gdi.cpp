@@ -172,7 +172,7 @@ void apply_row(uint32_t *d, const uint32_t *s, int n, const Rop &r) {
 // Width and height a surface offers for clipping: the screen's size for the screen surface.
 void extent_of(HDC dc, int *w, int *h) {
     if (dc->kind == DcKind::Screen) {
-        backend::screen_size(w, h);
+        backend::display().screen_size(w, h);
     } else {
         *w = dc->surf->w;
         *h = dc->surf->h;
@@ -242,8 +242,14 @@ void window_surface_push(HDC dc, bool force) {
 void push_held_back(HWND hwnd) {
     RECT &held = hwnd->held_back;
     if (held.left >= held.right) return;
-    if (hwnd->visible && !hwnd->destroyed && hwnd->top_level_display)
-        backend::present(hwnd, held.left, held.top, held.right - held.left, held.bottom - held.top);
+    if (hwnd->visible && !hwnd->destroyed && hwnd->top_level_display) {
+        const backend::DisplayBackend &d = backend::display();
+        // A display that paces frames, not ready yet or without a free buffer: the area stays held back
+        // for the next message boundary (its frame callback ends the wait for events).
+        if (d.frame_ready && !d.frame_ready(hwnd)) return;
+        if (!d.present(hwnd, hwnd->surf, held.left, held.top, held.right - held.left, held.bottom - held.top))
+            return;
+    }
     held = RECT{};
 }
 
@@ -388,7 +394,7 @@ int WINAPI GetObjectA(HGDIOBJ object, int size, LPVOID out) {
 int WINAPI GetDeviceCaps(HDC dc, int index) {
     if (!live_dc(dc)) return 0;
     int w = 0, h = 0;
-    backend::screen_size(&w, &h);
+    backend::display().screen_size(&w, &h);
     switch (index) {
     case HORZRES:
         return w;
@@ -443,12 +449,12 @@ namespace {
             apply_row(ds->px + size_t(row) * ds->stride + x0, nullptr, n, *r);
     } else if (src->kind == DcKind::Screen) {
         if (r == &kCopy) {
-            backend::read_screen(x0 + dx, y0 + dy, n, y1 - y0, ds->px + size_t(y0) * ds->stride + x0,
-                                 ds->stride);
+            posix::read_screen(x0 + dx, y0 + dy, n, y1 - y0, ds->px + size_t(y0) * ds->stride + x0,
+                               ds->stride);
         } else {
             std::vector<uint32_t> line(static_cast<size_t>(n));
             for (int row = y0; row < y1; ++row) {
-                backend::read_screen(x0 + dx, row + dy, n, 1, line.data(), n);
+                posix::read_screen(x0 + dx, row + dy, n, 1, line.data(), n);
                 apply_row(ds->px + size_t(row) * ds->stride + x0, line.data(), n, *r);
             }
         }
@@ -541,10 +547,10 @@ COLORREF WINAPI GetPixel(HDC dc, int x, int y) {
     if (!live_dc(dc)) return CLR_INVALID;
     if (dc->kind == DcKind::Screen) {
         int w = 0, h = 0;
-        backend::screen_size(&w, &h);
+        backend::display().screen_size(&w, &h);
         if (x < 0 || y < 0 || x >= w || y >= h) return CLR_INVALID;
         uint32_t px = 0;
-        backend::read_screen(x, y, 1, 1, &px, 1);
+        posix::read_screen(x, y, 1, 1, &px, 1);
         return to_colorref(px);
     }
     Surface *s = dc->surf;

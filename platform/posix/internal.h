@@ -50,6 +50,7 @@ struct HWND__ {
     bool destroyed;
     bool top_level_display; // backed by the display backend's window
     Surface surf;           // the window's client pixels (top-level saver window only)
+    bool layer_pixels;      // surf.px is the layer's own (the backend copies from it), not the backend's
     int dc_count;           // window surfaces handed out and not released
     RECT held_back;         // drawn but not yet pushed, because a press came first (empty: nothing)
 };
@@ -75,6 +76,14 @@ bool press_waiting();
 // events and clock
 void display_window_created();        // a new saver window: it may be closed (once) again
 void wait_for_events(int timeout_ms); // the display's events and the termination signals
+// Copies the screen rectangle (inside the screen) into dst, waiting for a capture the display finishes
+// later. False, with dst black, when the display refused it or did not finish in time.
+bool read_screen(int x, int y, int w, int h, uint32_t *dst, int dst_stride);
+// The display backend's window for a top-level window, its pixels in hwnd->surf and its client rectangle
+// of the size the display gave it; waits for a display that configures the window later. False when
+// there is none.
+bool create_display_window(HWND hwnd, int x, int y, int w, int h);
+void destroy_display_window(HWND hwnd); // the backend's window and the pixels go
 void local_time(SYSTEMTIME *out);
 
 // kernel

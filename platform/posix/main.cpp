@@ -62,11 +62,8 @@ int main(int argc, char **argv) {
             std::fputs(
                 "scrwarpvue: nothing to start: /s runs the saver, /c opens its settings (--help for more)\n",
                 stderr);
-        } else if (!asked.configure) {
-            int w = 0, h = 0;
-            backend::screen_size(&w, &h);
-            if (w <= 0 || h <= 0)
-                std::fputs("scrwarpvue: no X display to run the saver on (is DISPLAY set?)\n", stderr);
+        } else if (const char *why = nullptr; !asked.configure && !backend::display_available(&why)) {
+            std::fprintf(stderr, "scrwarpvue: %s\n", why); // the backend's own reason, or the choice's
         }
     }
     return WinMain(posix::module_instance(), nullptr, start.tail.data(), SW_SHOWDEFAULT);

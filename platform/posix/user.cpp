@@ -80,7 +80,7 @@ void post_input(UINT msg, WPARAM wp, LPARAM lp) {
 bool press_waiting() {
     for (const MSG &m : g_queue)
         if (is_press(m.message)) return true;
-    return backend::press_waiting();
+    return backend::display().press_waiting();
 }
 
 HWND display_window() {
@@ -111,7 +111,7 @@ int cursor_count() {
 
 void reset_user_state() {
     for (HWND w : g_windows) {
-        if (w->top_level_display && !w->destroyed) backend::destroy_window(w, &w->surf);
+        if (w->top_level_display && !w->destroyed) posix::destroy_display_window(w);
         delete w;
     }
     g_windows.clear();
@@ -160,7 +160,7 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR class_name, LPCSTR, DWORD style, int x
     hwnd->style = style;
     hwnd->rect = RECT{x, y, x + std::max(w, 0), y + std::max(h, 0)};
     if (!(style & WS_CHILD)) {
-        if (!backend::create_window(hwnd, x, y, w, h, &hwnd->surf)) {
+        if (!posix::create_display_window(hwnd, x, y, w, h)) {
             delete hwnd;
             return nullptr;
         }
@@ -188,8 +188,7 @@ BOOL WINAPI DestroyWindow(HWND hwnd) {
         std::remove_if(g_timers.begin(), g_timers.end(), [w](const Timer &t) { return t.hwnd == w; }),
         g_timers.end());
     if (w->top_level_display) {
-        backend::destroy_window(w, &w->surf);
-        w->surf = Surface{};
+        posix::destroy_display_window(w);
         posix::forget_transfer_pair();
     }
     if (g_display_window == w) g_display_window = nullptr;
@@ -204,13 +203,13 @@ BOOL WINAPI ShowWindow(HWND hwnd, int show) {
     if (show == SW_HIDE) {
         w->visible = false;
         w->held_back = RECT{};
-        if (w->top_level_display) backend::show_window(w, false);
+        if (w->top_level_display) backend::display().show_window(w, false);
         return was_visible;
     }
     if (was_visible) return TRUE;
     w->visible = true;
     g_active = w;
-    if (w->top_level_display) backend::show_window(w, true);
+    if (w->top_level_display) backend::display().show_window(w, true);
     // Showing a window erases its background at once; the paint itself comes later.
     w->needs_paint = true;
     w->needs_erase = false;
@@ -312,7 +311,7 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
 
 int WINAPI GetSystemMetrics(int index) {
     int w = 0, h = 0;
-    backend::screen_size(&w, &h);
+    backend::display().screen_size(&w, &h);
     switch (index) {
     case SM_CXSCREEN:
         return w;
@@ -373,7 +372,7 @@ void WINAPI PostQuitMessage(int code) {
     // The program ends once the current message is handled: its window leaves the screen now, not after
     // the rest of the process is torn down (on a large screen that takes a while).
     if (g_display_window && g_display_window->visible && !g_display_window->destroyed) {
-        backend::show_window(g_display_window, false);
+        backend::display().show_window(g_display_window, false);
         g_display_window->held_back = RECT{};
     }
 }
@@ -381,7 +380,7 @@ void WINAPI PostQuitMessage(int code) {
 BOOL WINAPI GetCursorPos(LPPOINT point) {
     if (!point) return FALSE;
     int x = 0, y = 0;
-    if (!backend::cursor_pos(&x, &y)) return FALSE;
+    if (!backend::display().cursor_pos(&x, &y)) return FALSE;
     point->x = x;
     point->y = y;
     return TRUE;
@@ -389,7 +388,7 @@ BOOL WINAPI GetCursorPos(LPPOINT point) {
 
 int WINAPI ShowCursor(BOOL show) {
     g_cursor_count += show ? 1 : -1;
-    backend::set_cursor_visible(g_cursor_count >= 0);
+    backend::display().set_cursor_visible(g_cursor_count >= 0);
     return g_cursor_count;
 }
 

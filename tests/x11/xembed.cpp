@@ -49,15 +49,17 @@ int run(Display *dpy, int x, int y, int w, int h, uint32_t colour) {
 
     static char token; // the backend only tells windows apart by their handle
     HWND window = reinterpret_cast<HWND>(&token);
+    const backend::DisplayBackend &x11 = backend::display();
     Surface surf;
     // The rectangle asked for is ignored in favour of the parent's.
-    if (!backend::create_window(window, 5, 5, 10, 10, &surf, parent)) return fail("create_window failed");
+    if (x11.create_window(window, 5, 5, 10, 10, parent, &surf) != backend::Progress::Done)
+        return fail("create_window failed");
     if (surf.w != w || surf.h != h) return fail("the pixels are not of the parent's size");
     for (int row = 0; row < h; ++row)
         for (int col = 0; col < w; ++col)
             surf.px[size_t(row) * surf.stride + col] = colour;
-    backend::show_window(window, true);
-    backend::present(window, 0, 0, w, h);
+    x11.show_window(window, true);
+    x11.present(window, surf, 0, 0, w, h);
 
     Window child = 0;
     if (only_child(dpy, parent, &child) != 1) return fail("the parent does not hold exactly one window");
@@ -81,7 +83,7 @@ int run(Display *dpy, int x, int y, int w, int h, uint32_t colour) {
     char buf[256];
     while (std::fgets(buf, sizeof buf, stdin)) {
     }
-    backend::destroy_window(window, &surf);
+    x11.destroy_window(window, &surf);
     if (only_child(dpy, parent, &child) != 0) return fail("the window outlived destroy_window");
     return 0;
 }

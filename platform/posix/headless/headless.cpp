@@ -211,27 +211,33 @@ bool dialog_left_open() {
 
 } // namespace headless
 
-namespace backend {
+// The display, as the entry of the layer's table of display backends.
+namespace {
+
+bool always_open(const char **) {
+    return true; // always there
+}
 
 void screen_size(int *w, int *h) {
     *w = g.screen_w;
     *h = g.screen_h;
 }
 
-void read_screen(int x, int y, int w, int h, uint32_t *dst, int dst_stride) {
+backend::Progress capture_begin(int x, int y, int w, int h, uint32_t *dst, int dst_stride) {
     for (int row = 0; row < h; ++row)
         for (int col = 0; col < w; ++col)
             dst[size_t(row) * dst_stride + col] = g.screen[size_t(y + row) * g.screen_w + (x + col)];
+    return backend::Progress::Done;
 }
 
-bool create_window(HWND hwnd, int, int, int w, int h, Surface *surf, unsigned long) {
+backend::Progress create_window(HWND hwnd, int, int, int w, int h, unsigned long, Surface *surf) {
     g.window = hwnd;
     g.window_w = w;
     g.window_h = h;
     g.window_px.assign(size_t(w) * size_t(h), 0);
     g.shown = false;
     *surf = Surface{g.window_px.data(), w, h, w};
-    return true;
+    return backend::Progress::Done;
 }
 
 void show_window(HWND, bool show) {
@@ -245,8 +251,9 @@ void destroy_window(HWND hwnd, Surface *) {
     }
 }
 
-void present(HWND, int, int, int, int) {
+bool present(HWND, const Surface &, int, int, int, int) {
     ++g.presents;
+    return true;
 }
 
 bool press_waiting() {
@@ -279,6 +286,27 @@ void wait_events(int timeout_ms, int) {
         PostQuitMessage(0);
 }
 
+} // namespace
+
+namespace backend {
+
+extern const DisplayBackend kHeadlessDisplay;
+const DisplayBackend kHeadlessDisplay = {
+    .name = "headless",
+    .open = always_open,
+    .screen_size = screen_size,
+    .capture_begin = capture_begin,
+    .create_window = create_window,
+    .show_window = show_window,
+    .destroy_window = destroy_window,
+    .present = present,
+    .press_waiting = press_waiting,
+    .set_cursor_visible = set_cursor_visible,
+    .cursor_pos = cursor_pos,
+    .wait_events = wait_events,
+};
+
+// The dialogs.
 bool dialog_open(dialog::Model *m) {
     m->view = g.dialog; // the dialog it opened over
     g.dialog = m;

@@ -130,12 +130,10 @@ int crop_origin(int place, int size, int picture) {
 }
 
 } // namespace
-} // namespace x11
 
-namespace backend {
+// Of the backend's entry (backend.cpp).
 
 void read_screen(int x, int y, int w, int h, uint32_t *dst, int dst_stride) {
-    using x11::g;
     if (!x11::open_display()) {
         for (int r = 0; r < h; ++r)
             std::memset(dst + size_t(r) * dst_stride, 0, size_t(w) * 4);
@@ -152,4 +150,4 @@ void read_screen(int x, int y, int w, int h, uint32_t *dst, int dst_stride) {
                        dst_stride);
 }
 
-} // namespace backend
+} // namespace x11

@@ -247,9 +247,7 @@ unsigned long from_rgb(uint32_t px) {
            channel_from8(px & 0xFF, g.blue);
 }
 
-} // namespace x11
-
-namespace backend {
+// Of the backend's entry (backend.cpp).
 
 void use_host_window(unsigned long window) {
     x11::g.hosted = true;
@@ -257,7 +255,7 @@ void use_host_window(unsigned long window) {
 }
 
 void screen_size(int *w, int *h) {
-    using x11::g;
+
     if (x11::open_display()) {
         *w = g.mon_w;
         *h = g.mon_h;
@@ -269,4 +267,4 @@ void screen_size(int *w, int *h) {
     }
 }
 
-} // namespace backend
+} // namespace x11

@@ -172,11 +172,8 @@ bool drain_events() {
 }
 
 } // namespace
-} // namespace x11
 
-namespace backend {
-
-using x11::g;
+// Of the backend's entry (backend.cpp).
 
 bool press_waiting() {
     if (!x11::alive() || !g.win) return false;
@@ -225,4 +222,4 @@ void wait_events(int timeout_ms, int wake_fd) {
     }
 }
 
-} // namespace backend
+} // namespace x11

@@ -151,9 +151,7 @@ void push(int x, int y, int w, int h) {
     }
 }
 
-} // namespace x11
-
-namespace backend {
+// Of the backend's entry (backend.cpp).
 
 void present(HWND hwnd, int x, int y, int w, int h) {
     if (hwnd != x11::g.hwnd) return;
@@ -161,4 +159,4 @@ void present(HWND hwnd, int x, int y, int w, int h) {
     x11::push(x, y, w, h);
 }
 
-} // namespace backend
+} // namespace x11

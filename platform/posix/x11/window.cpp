@@ -70,12 +70,7 @@ void apply_cursor() {
     XFlush(g.dpy);
 }
 
-} // namespace x11
-
-namespace backend {
-
-using x11::alive;
-using x11::g;
+// Of the backend's entry (backend.cpp).
 
 bool create_window(HWND hwnd, int x, int y, int w, int h, Surface *surf, unsigned long parent) {
     if (!x11::open_display() || g.win) return false;
@@ -195,4 +190,4 @@ bool cursor_pos(int *x, int *y) {
     return true;
 }
 
-} // namespace backend
+} // namespace x11

@@ -1,6 +1,7 @@
 // The X11 backend's shared state, seen only by the backend's own files: the connection and its pixel
 // format (display.cpp), the saver window and its grabs (window.cpp), the window's pixels and their pushes
-// (framebuffer.cpp), screen capture (capture.cpp), and events (events.cpp).
+// (framebuffer.cpp), screen capture (capture.cpp), events (events.cpp), and the entry in the layer's table of
+// display backends (backend.cpp).
 #pragma once
 
 #include "../display_backend.h"
@@ -81,5 +82,18 @@ void push(int x, int y, int w, int h);
 
 // events.cpp
 bool handle_event(XEvent &ev);
+
+// What the backend's entry (backend.cpp) is made of, in the files above.
+void use_host_window(unsigned long window);
+void screen_size(int *w, int *h);
+void read_screen(int x, int y, int w, int h, uint32_t *dst, int dst_stride);
+bool create_window(HWND hwnd, int x, int y, int w, int h, Surface *surf, unsigned long parent);
+void show_window(HWND hwnd, bool show);
+void destroy_window(HWND hwnd, Surface *surf);
+void present(HWND hwnd, int x, int y, int w, int h);
+bool press_waiting();
+void set_cursor_visible(bool visible);
+bool cursor_pos(int *x, int *y);
+void wait_events(int timeout_ms, int wake_fd);
 
 } // namespace x11
