@@ -5,7 +5,7 @@
 // handled meanwhile, up to a deadline.
 
 #include "display_backend.h"
-#include "internal.h"
+#include "present.h"
 #include "testing.h"
 
 #include <cerrno>
@@ -202,7 +202,7 @@ void destroy_display_window(HWND hwnd) {
 void reset_layer() {
     reset_user_state();
     set_max_bitmap_pixels(int64_t(1) << 28);
-    reset_gdi_clock();
+    reset_push_clock();
 }
 
 } // namespace posix

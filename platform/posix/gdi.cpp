@@ -1,11 +1,11 @@
 // GDI on 32-bit XRGB surfaces: device contexts, compatible bitmaps and the block transfers.
 //
 // Handles are checked against the registries of live objects and device contexts, never by reading
-// through a pointer that may already be freed. The single-pixel BitBlt is the program's hot path
-// (millions of calls per picture): the layer remembers the last pair of device contexts it found live,
-// and the header's inline BitBlt copies a pixel between them with a few compares, a clip and a store.
+// through a pointer that may already be freed. What a transfer draws onto a window surface is marked for
+// the presenting unit (present.cpp), which also holds the pair of surfaces for the inline single-pixel
+// copy: a transfer that finds both live hands them over.
 
-#include "internal.h"
+#include "present.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -14,21 +14,10 @@
 #include <unordered_set>
 #include <vector>
 
-namespace posix {
-OnePixelPair g_one_pixel;
-uint64_t g_transfers = 0;
-} // namespace posix
-
 namespace {
-
-using posix::g_transfers;
-posix::OnePixelPair &g_hot = posix::g_one_pixel;
 
 std::unordered_set<const void *> g_live_objects; // bitmaps and brushes made and not yet deleted
 std::unordered_set<const void *> g_live_dcs;
-
-constexpr int64_t kPushIntervalMs = 50;
-constexpr uint32_t kOpsBetweenClockChecks = 4096; // a power of two: the hot case tests it with a mask
 
 HBRUSH__ g_black_brush{{GdiKind::Brush}, 0x000000, true};
 HBRUSH__ g_white_brush{{GdiKind::Brush}, 0xFFFFFF, true};
@@ -37,7 +26,6 @@ HBRUSH__ g_white_brush{{GdiKind::Brush}, 0xFFFFFF, true};
 uint32_t g_stock_pixel = 0;
 HBITMAP__ g_stock_bitmap{{GdiKind::Bitmap}, Surface{&g_stock_pixel, 1, 1, 1}, true, nullptr};
 
-int64_t g_last_push_ms = 0;
 int64_t g_max_bitmap_pixels = int64_t(1) << 28;
 
 HDC new_dc(DcKind kind) {
@@ -50,75 +38,14 @@ HDC new_dc(DcKind kind) {
     return dc;
 }
 
-void forget_hot_pair_of(HDC dc) {
-    if (dc == g_hot.dst || dc == g_hot.src) g_hot = posix::OnePixelPair{};
-}
-
 void free_dc(HDC dc) {
     g_live_dcs.erase(dc);
-    forget_hot_pair_of(dc);
+    posix::forget_pair_of(dc);
     delete dc;
-}
-
-// The destination's area where a pixel needs nothing but its store, after its dirty area changed.
-void update_hot_area() {
-    HDC dc = g_hot.dst;
-    if (dc->kind != DcKind::Window) {
-        g_hot.fx0 = g_hot.fy0 = 0;
-        g_hot.fw = g_hot.dw;
-        g_hot.fh = g_hot.dh;
-        return;
-    }
-    const int x0 = std::max(dc->dirty_x0, 0), y0 = std::max(dc->dirty_y0, 0);
-    const int x1 = std::min(dc->dirty_x1, int(g_hot.dw)), y1 = std::min(dc->dirty_y1, int(g_hot.dh));
-    g_hot.fx0 = x0;
-    g_hot.fy0 = y0;
-    g_hot.fw = x1 > x0 && y1 > y0 ? unsigned(x1 - x0) : 0;
-    g_hot.fh = x1 > x0 && y1 > y0 ? unsigned(y1 - y0) : 0;
-}
-
-// Both live pixel surfaces: the single-pixel copy may take them as they are from now on.
-void remember_hot_pair(HDC dst, HDC src) {
-    if (dst == g_hot.dst && src == g_hot.src) return;
-    const Surface *ds = dst->surf, *ss = src->surf;
-    g_hot.dst = dst;
-    g_hot.src = src;
-    g_hot.dpx = ds->px;
-    g_hot.spx = ss->px;
-    g_hot.dstride = size_t(ds->stride);
-    g_hot.sstride = size_t(ss->stride);
-    g_hot.dw = unsigned(std::max(ds->w, 0));
-    g_hot.dh = unsigned(std::max(ds->h, 0));
-    g_hot.sw = unsigned(std::max(ss->w, 0));
-    g_hot.sh = unsigned(std::max(ss->h, 0));
-    g_hot.clock_mask = dst->kind == DcKind::Window ? kOpsBetweenClockChecks - 1 : ~0ull;
-    update_hot_area();
 }
 
 bool live_dc(HDC dc) {
     return dc && g_live_dcs.count(dc) != 0;
-}
-
-// A long render shows as it goes: about every 50 ms what has been drawn reaches the display.
-[[gnu::noinline, gnu::cold]] void check_clock(HDC dc) {
-    dc->ops_since_check = 0;
-    posix::window_surface_push(dc, false);
-}
-
-inline void mark_dirty(HDC dc, int x0, int y0, int x1, int y1) {
-    if (dc->dirty_x0 >= dc->dirty_x1) [[unlikely]] {
-        dc->dirty_x0 = x0;
-        dc->dirty_y0 = y0;
-        dc->dirty_x1 = x1;
-        dc->dirty_y1 = y1;
-    } else {
-        dc->dirty_x0 = std::min(dc->dirty_x0, x0);
-        dc->dirty_y0 = std::min(dc->dirty_y0, y0);
-        dc->dirty_x1 = std::max(dc->dirty_x1, x1);
-        dc->dirty_y1 = std::max(dc->dirty_y1, y1);
-    }
-    if (++dc->ops_since_check >= kOpsBetweenClockChecks) [[unlikely]]
-        check_clock(dc);
 }
 
 constexpr uint32_t kRgb = 0x00FFFFFF, kAll = 0xFFFFFFFF;
@@ -212,66 +139,14 @@ HBITMAP create_bitmap(int w, int h) {
     return b;
 }
 
-// While a key press or a click waits, what was drawn is held back and pushed once the press has been handled:
-// the press most likely closes the window, and on a large screen the push (the server copying up to a whole
-// frame) would hold up the desktop's return by several milliseconds. Handling a press does not wait for
-// pixels that nobody would see.
-void window_surface_push(HDC dc, bool force) {
-    if (dc->kind != DcKind::Window || dc->dirty_x0 >= dc->dirty_x1) return;
-    int64_t now = posix::now_ms();
-    if (!force && now - g_last_push_ms < kPushIntervalMs) return;
-    g_last_push_ms = now;
-    HWND hwnd = window_from(dc->hwnd);
-    if (hwnd && hwnd->visible && hwnd->top_level_display) {
-        RECT &held = hwnd->held_back;
-        if (held.left >= held.right) {
-            held = RECT{dc->dirty_x0, dc->dirty_y0, dc->dirty_x1, dc->dirty_y1};
-        } else {
-            held.left = std::min<LONG>(held.left, dc->dirty_x0);
-            held.top = std::min<LONG>(held.top, dc->dirty_y0);
-            held.right = std::max<LONG>(held.right, dc->dirty_x1);
-            held.bottom = std::max<LONG>(held.bottom, dc->dirty_y1);
-        }
-        if (!press_waiting()) push_held_back(hwnd);
-    }
-    dc->dirty_x0 = dc->dirty_x1 = 0;
-    dc->dirty_y0 = dc->dirty_y1 = 0;
-    if (dc == g_hot.dst) update_hot_area();
-}
-
-void push_held_back(HWND hwnd) {
-    RECT &held = hwnd->held_back;
-    if (held.left >= held.right) return;
-    if (hwnd->visible && !hwnd->destroyed && hwnd->top_level_display) {
-        const backend::DisplayBackend &d = backend::display();
-        // A display that paces frames, not ready yet or without a free buffer: the area stays held back
-        // for the next message boundary (its frame callback ends the wait for events).
-        if (d.frame_ready && !d.frame_ready(hwnd)) return;
-        if (!d.present(hwnd, hwnd->surf, held.left, held.top, held.right - held.left, held.bottom - held.top))
-            return;
-    }
-    held = RECT{};
-}
-
-void forget_transfer_pair() {
-    g_hot = posix::OnePixelPair{};
-}
-
 size_t live_gdi_objects() {
     return g_live_objects.size();
 }
 size_t live_dcs() {
     return g_live_dcs.size();
 }
-uint64_t transfer_count() {
-    return g_transfers;
-}
 void set_max_bitmap_pixels(int64_t pixels) {
     g_max_bitmap_pixels = pixels;
-}
-
-void reset_gdi_clock() {
-    g_last_push_ms = 0;
 }
 
 } // namespace posix
@@ -340,7 +215,7 @@ HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
     if (old && old != &g_stock_bitmap) old->selected_in = nullptr;
     dc->bitmap = b;
     dc->surf = &b->surf;
-    forget_hot_pair_of(dc);
+    posix::forget_pair_of(dc);
     if (b != &g_stock_bitmap) b->selected_in = dc;
     return old;
 }
@@ -407,17 +282,16 @@ int WINAPI GetDeviceCaps(HDC dc, int index) {
     }
 }
 
-namespace {
-
 // Every transfer but the single-pixel copy: kept out of BitBlt so that the hot case stays small.
-[[gnu::noinline]] BOOL transfer(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
+[[gnu::noinline]] BOOL posix::transfer(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy,
+                                       DWORD rop) {
     if (!live_dc(dst) || dst->kind == DcKind::Screen) return FALSE;
     Surface *ds = dst->surf;
     const Rop *r = rop_of(rop);
     if (!r) return FALSE;
     const bool uses_source = rop_uses_source(*r);
     if (uses_source && !live_dc(src)) return FALSE;
-    if (uses_source && src->kind != DcKind::Screen) remember_hot_pair(dst, src);
+    if (uses_source && src->kind != DcKind::Screen) posix::remember_pair(dst, src);
     if (w <= 0 || h <= 0) return TRUE;
 
     // Clip to the destination, then to the source, in 64 bits: far-off coordinates must not overflow.
@@ -475,38 +349,7 @@ namespace {
                           ss->px + size_t(row + dy) * ss->stride + (x0 + dx), n, *r);
         }
     }
-    if (dst->kind == DcKind::Window) mark_dirty(dst, x0, y0, x1, y1);
-    return TRUE;
-}
-
-// A single pixel of the remembered pair outside the area where it needs only its store: on the destination
-// but not yet in its dirty area, or off either surface.
-[[gnu::noinline]] void pixel_outside_hot_area(int x, int y, int sx, int sy) {
-    if (unsigned(x) >= g_hot.dw || unsigned(y) >= g_hot.dh) return;
-    uint32_t *d = g_hot.dpx + size_t(y) * g_hot.dstride + x;
-    *d = g_hot.spx[size_t(sy) * g_hot.sstride + sx];
-    HDC dst = g_hot.dst;
-    if (dst->kind != DcKind::Window) return;
-    mark_dirty(dst, x, y, x + 1, y + 1);
-    if (dst == g_hot.dst) update_hot_area(); // a push on the way may have forgotten the pair
-}
-
-} // namespace
-
-// Every transfer that BitBlt's inline case leaves to the layer: another size or operation, another pair of
-// surfaces, a pixel outside the area where it needs only its store, and each kOpsBetweenClockChecks-th one
-// onto a window, at which a long render looks at the clock (by the process-wide count of transfers).
-BOOL posix::bitblt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
-    ++g_transfers;
-    if (w != 1 || h != 1 || rop != SRCCOPY || dst != g_hot.dst || src != g_hot.src || !dst)
-        return transfer(dst, x, y, w, h, src, sx, sy, rop);
-    if (unsigned(sx) >= g_hot.sw || unsigned(sy) >= g_hot.sh) return TRUE;
-    if (uint64_t(x - g_hot.fx0) < g_hot.fw && uint64_t(y - g_hot.fy0) < g_hot.fh) {
-        g_hot.dpx[size_t(y) * g_hot.dstride + size_t(x)] = g_hot.spx[size_t(sy) * g_hot.sstride + size_t(sx)];
-        if ((g_transfers & g_hot.clock_mask) == 0) check_clock(dst);
-        return TRUE;
-    }
-    pixel_outside_hot_area(x, y, sx, sy);
+    if (dst->kind == DcKind::Window) posix::mark_dirty(dst, x0, y0, x1, y1);
     return TRUE;
 }
 
@@ -535,7 +378,7 @@ int WINAPI FillRect(HDC dc, const RECT *rect, HBRUSH brush) {
     if (x0 >= x1 || y0 >= y1) return 1;
     for (int row = y0; row < y1; ++row)
         std::fill_n(s->px + size_t(row) * s->stride + x0, x1 - x0, color);
-    if (dc->kind == DcKind::Window) mark_dirty(dc, x0, y0, x1, y1);
+    if (dc->kind == DcKind::Window) posix::mark_dirty(dc, x0, y0, x1, y1);
     return 1;
 }
 
@@ -563,6 +406,6 @@ COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF color) {
     Surface *s = dc->surf;
     if (x < 0 || y < 0 || x >= s->w || y >= s->h) return CLR_INVALID;
     s->px[size_t(y) * s->stride + x] = ((color & 0xFF) << 16) | (color & 0xFF00) | ((color >> 16) & 0xFF);
-    if (dc->kind == DcKind::Window) mark_dirty(dc, x, y, x + 1, y + 1);
+    if (dc->kind == DcKind::Window) posix::mark_dirty(dc, x, y, x + 1, y + 1);
     return color;
 }

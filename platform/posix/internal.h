@@ -34,9 +34,10 @@ struct HDC__ {
     Surface *surf;  // what transfers read and write; for the screen, null (read through the backend)
     HBITMAP bitmap; // memory surfaces: the selected bitmap
     HWND hwnd;      // window surfaces: the window
-    // Dirty area of a window surface since the last push, as [x0,x1) x [y0,y1).
+    // Of a window surface, kept by the presenting unit (present.h): the area drawn since the last push,
+    // as [x0,x1) x [y0,y1), and the transfers since the clock was last looked at during a long render.
     int dirty_x0, dirty_y0, dirty_x1, dirty_y1;
-    uint32_t ops_since_check; // transfers since the clock was last looked at during a long render
+    uint32_t ops_since_check;
 };
 
 struct HWND__ {
@@ -52,18 +53,18 @@ struct HWND__ {
     Surface surf;           // the window's client pixels (top-level saver window only)
     bool layer_pixels;      // surf.px is the layer's own (the backend copies from it), not the backend's
     int dc_count;           // window surfaces handed out and not released
-    RECT held_back;         // drawn but not yet pushed, because a press came first (empty: nothing)
+    RECT held_back;         // the presenting unit's: drawn, not yet pushed (a press came first, or the
+                            // display was not ready); empty: nothing
 };
 
 namespace posix {
 
 // gdi
-HDC dc_from(HDC dc);                          // null when not a live device context
-HBITMAP bitmap_from(HGDIOBJ obj);             // null when not a live bitmap
-HBITMAP create_bitmap(int w, int h);          // zero-filled (black) 32-bit bitmap
-void window_surface_push(HDC dc, bool force); // push what a window surface drew to the display
-void push_held_back(HWND hwnd);               // push what a press held back, if anything
-void forget_transfer_pair();                  // a window's pixels went away: transfers look again
+HDC dc_from(HDC dc);                 // null when not a live device context
+HBITMAP bitmap_from(HGDIOBJ obj);    // null when not a live bitmap
+HBITMAP create_bitmap(int w, int h); // zero-filled (black) 32-bit bitmap
+// Any transfer of BitBlt but the single-pixel copies of the pair (present.cpp sees to those).
+BOOL transfer(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop);
 
 // user
 HWND window_from(HWND hwnd);
@@ -98,8 +99,7 @@ void destroy_dialog_window(HWND dialog);
 int cursor_count();
 size_t live_gdi_objects();
 size_t live_dcs();
-uint64_t transfer_count();
+uint64_t transfer_count();                  // every BitBlt so far (present.cpp)
 void set_max_bitmap_pixels(int64_t pixels); // larger bitmaps are refused (default 2^28)
-void reset_gdi_clock();                     // forget when a window surface was last pushed
 
 } // namespace posix

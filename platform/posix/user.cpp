@@ -4,9 +4,9 @@
 // invalidated window, a due timer. A timer that fell behind gives one WM_TIMER and is rescheduled a
 // full period from now, so a slow tick never leaves a backlog. With nothing to hand out, it blocks in
 // the display backend until an event arrives or the next timer is due. Pixels held back for a press
-// (see window_surface_push) are pushed before any other message is handed out, and before it blocks.
+// (see present.h) are pushed before any other message is handed out, and before it blocks.
 
-#include "internal.h"
+#include "present.h"
 
 #include <algorithm>
 #include <cstring>
@@ -189,7 +189,7 @@ BOOL WINAPI DestroyWindow(HWND hwnd) {
         g_timers.end());
     if (w->top_level_display) {
         posix::destroy_display_window(w);
-        posix::forget_transfer_pair();
+        posix::forget_pair();
     }
     if (g_display_window == w) g_display_window = nullptr;
     if (g_active == w) g_active = nullptr;
@@ -202,7 +202,7 @@ BOOL WINAPI ShowWindow(HWND hwnd, int show) {
     BOOL was_visible = w->visible;
     if (show == SW_HIDE) {
         w->visible = false;
-        w->held_back = RECT{};
+        posix::drop_held_back(w);
         if (w->top_level_display) backend::display().show_window(w, false);
         return was_visible;
     }
@@ -330,10 +330,10 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND, UINT, UINT) {
         if (!g_queue.empty()) {
             *msg = g_queue.front();
             g_queue.pop_front();
-            if (shown && !is_press(msg->message)) posix::push_held_back(shown);
+            if (shown && !is_press(msg->message)) posix::flush_held_back(shown);
             return TRUE;
         }
-        if (shown) posix::push_held_back(shown);
+        if (shown) posix::flush_held_back(shown);
         if (g_quit_posted) {
             g_quit_posted = false;
             *msg = MSG{nullptr, WM_QUIT, WPARAM(g_quit_code), 0, 0, {0, 0}};
@@ -373,7 +373,7 @@ void WINAPI PostQuitMessage(int code) {
     // the rest of the process is torn down (on a large screen that takes a while).
     if (g_display_window && g_display_window->visible && !g_display_window->destroyed) {
         backend::display().show_window(g_display_window, false);
-        g_display_window->held_back = RECT{};
+        posix::drop_held_back(g_display_window);
     }
 }
 

@@ -2,8 +2,10 @@
 // behaviour follow Win32; handles are distinct pointer types as under STRICT.
 #pragma once
 
-#include <cstdint>
+#include "one_pixel.h"
+
 #include <cstddef>
+#include <cstdint>
 
 #define WINAPI
 #define CALLBACK
@@ -273,46 +275,15 @@ BOOL WINAPI DeleteObject(HGDIOBJ object);
 HGDIOBJ WINAPI GetStockObject(int index);
 int WINAPI GetObjectA(HGDIOBJ object, int size, LPVOID out);
 int WINAPI GetDeviceCaps(HDC dc, int index);
-// BitBlt. Its commonest case by far, one pixel copied between the pair of surfaces the last transfer found
-// live, is done here, inline where the program calls it (a full-screen picture at 3840x2160 makes 8.3
-// million such calls, and a call through the layer cost more than the copy); the layer does the rest and
-// keeps the pair up to date.
+// BitBlt: the single-pixel copy between the pair of surfaces the last transfer found live is done inline
+// (one_pixel.h); the layer does the rest.
 namespace posix {
-// The pair of pixel surfaces the single-pixel copy last found live, with what it needs of them held in
-// one place: their pixels, strides and sizes, and the part of the destination where a pixel needs no
-// more than its store (all of a memory surface; of a window surface, the area already waiting to be
-// pushed).
-struct OnePixelPair {
-    HDC dst = nullptr, src = nullptr;
-    uint32_t *dpx = nullptr;
-    const uint32_t *spx = nullptr;
-    size_t dstride = 0, sstride = 0;
-    uint64_t dw = 0, dh = 0, sw = 0, sh = 0;
-    int64_t fx0 = 0, fy0 = 0; // the area where a pixel only needs its store, [fx0, fx0+fw) x [fy0, fy0+fh)
-    uint64_t fw = 0, fh = 0;
-    uint64_t clock_mask = ~0ull; // window surfaces: the transfer counts at which the clock is looked at
-};
-extern OnePixelPair g_one_pixel;
-extern uint64_t g_transfers;
 BOOL bitblt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop);
 } // namespace posix
-
+static_assert(SRCCOPY == posix::kOnePixelRop);
 inline BOOL WINAPI BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
-    const posix::OnePixelPair &p = posix::g_one_pixel;
-    // Every condition holds, and this is not a transfer at which a window's long render looks at the clock.
-    if (w == 1 && h == 1 && rop == SRCCOPY && dst == p.dst && src == p.src && dst != nullptr &&
-        unsigned(sx) < p.sw && unsigned(sy) < p.sh && uint64_t(x - p.fx0) < p.fw &&
-        uint64_t(y - p.fy0) < p.fh && ((posix::g_transfers + 1) & p.clock_mask) != 0) [[likely]] {
-        ++posix::g_transfers;
-        uint32_t *d = p.dpx + size_t(y) * p.dstride + size_t(x);
-        *d = p.spx[size_t(sy) * p.sstride + size_t(sx)];
-        // Once per cache line, ask for the line below. Pictures drawn row by row reach it anyway; the tilted
-        // picture writes a staircase that changes rows every few dozen pixels, which the processor's own
-        // prefetching does not follow, and its next source row writes exactly there.
-        if ((reinterpret_cast<uintptr_t>(d) & 63) == 0 && unsigned(y + 1) < p.dh)
-            __builtin_prefetch(d + p.dstride, 1);
+    if (posix::copy_one_pixel(dst, x, y, w, h, src, sx, sy, rop)) [[likely]]
         return TRUE;
-    }
     return posix::bitblt(dst, x, y, w, h, src, sx, sy, rop);
 }
 BOOL WINAPI StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
