@@ -7,6 +7,7 @@
 #include "display_backend.h"
 #include "present.h"
 #include "testing.h"
+#include "user_state.h"
 
 #include <cerrno>
 #include <csignal>

@@ -5,6 +5,9 @@
 #include "display_backend.h"
 #include "resources.h"
 #include "testing.h"
+#include "user_pointer.h"
+#include "user_queue.h"
+#include "user_window.h"
 #include "winapi_posix.h"
 
 #include <cstdint>
@@ -66,14 +69,6 @@ HBITMAP create_bitmap(int w, int h); // zero-filled (black) 32-bit bitmap
 // Any transfer of BitBlt but the single-pixel copies of the pair (present.cpp sees to those).
 BOOL transfer(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop);
 
-// user
-HWND window_from(HWND hwnd);
-HWND display_window();            // the top-level window the display backend shows, if any
-void invalidate_display_window(); // the display lost the window's pixels (exposure)
-void reset_user_state();
-// Whether a key press or a click waits to be handled, in the queue or still with the display.
-bool press_waiting();
-
 // events and clock
 void display_window_created();        // a new saver window: it may be closed (once) again
 void wait_for_events(int timeout_ms); // the display's events and the termination signals
@@ -93,10 +88,6 @@ void local_time(SYSTEMTIME *out);
 void set_lock_places(const std::string &runtime_directory, const std::string &home_directory,
                      const std::string &temporary_directory);
 
-// dialogs
-HWND create_dialog_window(HWND owner);
-void destroy_dialog_window(HWND dialog);
-int cursor_count();
 size_t live_gdi_objects();
 size_t live_dcs();
 uint64_t transfer_count();                  // every BitBlt so far (present.cpp)
