@@ -5,6 +5,7 @@
 // handled meanwhile, up to a deadline.
 
 #include "display_backend.h"
+#include "events.h"
 #include "present.h"
 #include "testing.h"
 #include "user_state.h"

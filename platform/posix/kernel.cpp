@@ -5,6 +5,7 @@
 
 #include "host_switches.h"
 #include "internal.h"
+#include "kernel.h"
 
 #include <cerrno>
 #include <cstdarg>

@@ -3,7 +3,7 @@
 // again at the end. The unit tests, the fuzz targets and the benchmarks all set themselves up with it.
 #pragma once
 
-#include "platform/posix/internal.h"
+#include "platform/posix/kernel.h"
 
 #include <cstdlib>
 #include <filesystem>
