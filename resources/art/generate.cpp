@@ -77,51 +77,42 @@ const char *const kPoseCatalogue[] = {
 };
 
 // The facts about the pictures that the program's code needs, as a header it includes.
+// "#define NAME VALUE" and a line break.
+std::string define(const char *name, size_t value) {
+    return std::string("#define ") + name + " " + std::to_string(value) + "\n";
+}
+
+// "#define NAME" with the items as its value, `perLine` of them to a line, separated by commas.
+std::string defineList(const char *name, const std::vector<std::string> &items, size_t perLine) {
+    std::string m = std::string("#define ") + name;
+    for (size_t i = 0; i < items.size(); ++i)
+        m += std::string(i % perLine == 0 ? " \\\n   " : "") + " " + items[i] +
+             (i + 1 < items.size() ? "," : "");
+    return m + "\n";
+}
+
 std::string artworkHeader() {
-    std::string h = "// Written by resources/art/generate.cpp with the pictures: what the program needs to "
-                    "know about them.\n"
-                    "// Do not edit; run artgen instead.\n"
-                    "#pragma once\n// clang-format off\n\n"
-                    "// The robot's poses: the bitmap of each, by resource name, in catalogue order.\n"
-                    "#define ARTWORK_POSE_COUNT " +
-                    std::to_string(std::size(kPoseCatalogue)) +
-                    "\n"
-                    "#define ARTWORK_POSE_NAMES";
-    for (size_t i = 0; i < std::size(kPoseCatalogue); ++i)
-        h += std::string(i % 8 == 0 ? " \\\n   " : "") + " \"" + kPoseCatalogue[i] + "\"" +
-             (i + 1 < std::size(kPoseCatalogue) ? "," : "");
-    h += "\n\n"
-         "// The scorch mask and image (XHONOO-BK1, XHONOO-BK2): their size.\n"
-         "#define ARTWORK_SCORCH_WIDTH " +
-         std::to_string(kScorchW) +
-         "\n"
-         "#define ARTWORK_SCORCH_HEIGHT " +
-         std::to_string(kScorchH) +
-         "\n"
-         "// The flame frames (XHONOO-01 to -03): their size, and where they sit in the scorch picture.\n"
-         "#define ARTWORK_FLAME_WIDTH " +
-         std::to_string(kFlameW) +
-         "\n"
-         "#define ARTWORK_FLAME_HEIGHT " +
-         std::to_string(kFlameH) +
-         "\n"
-         "#define ARTWORK_FLAME_X " +
-         std::to_string(kFlameX0) +
-         "\n"
-         "#define ARTWORK_FLAME_Y " +
-         std::to_string(kFlameY0) +
-         "\n\n"
-         "// Every bitmap by resource name, with its width and height.\n"
-         "#define ARTWORK_BITMAP_COUNT " +
-         std::to_string(std::size(kExpected)) +
-         "\n"
-         "#define ARTWORK_BITMAP_SIZES";
-    for (size_t i = 0; i < std::size(kExpected); ++i)
-        h += std::string(i % 4 == 0 ? " \\\n   " : "") + " {\"" + kExpected[i].name + "\", " +
-             std::to_string(kExpected[i].w) + ", " + std::to_string(kExpected[i].h) + "}" +
-             (i + 1 < std::size(kExpected) ? "," : "");
-    h += "\n";
-    return h;
+    std::vector<std::string> poses, sizes;
+    for (const char *name : kPoseCatalogue)
+        poses.push_back("\"" + std::string(name) + "\"");
+    for (const Expected &e : kExpected)
+        sizes.push_back("{\"" + std::string(e.name) + "\", " + std::to_string(e.w) + ", " +
+                        std::to_string(e.h) + "}");
+    return "// Written by resources/art/generate.cpp with the pictures: what the program needs to know about "
+           "them.\n"
+           "// Do not edit; run artgen instead.\n"
+           "#pragma once\n// clang-format off\n\n"
+           "// The robot's poses: the bitmap of each, by resource name, in catalogue order.\n" +
+           define("ARTWORK_POSE_COUNT", poses.size()) + defineList("ARTWORK_POSE_NAMES", poses, 8) +
+           "\n"
+           "// The scorch mask and image (XHONOO-BK1, XHONOO-BK2): their size.\n" +
+           define("ARTWORK_SCORCH_WIDTH", kScorchW) + define("ARTWORK_SCORCH_HEIGHT", kScorchH) +
+           "// The flame frames (XHONOO-01 to -03): their size, and where they sit in the scorch picture.\n" +
+           define("ARTWORK_FLAME_WIDTH", kFlameW) + define("ARTWORK_FLAME_HEIGHT", kFlameH) +
+           define("ARTWORK_FLAME_X", kFlameX0) + define("ARTWORK_FLAME_Y", kFlameY0) +
+           "\n"
+           "// Every bitmap by resource name, with its width and height.\n" +
+           define("ARTWORK_BITMAP_COUNT", sizes.size()) + defineList("ARTWORK_BITMAP_SIZES", sizes, 4);
 }
 
 void checkPose(const Named &n, const Palette &pal) {
