@@ -1,7 +1,7 @@
 // The desktop snapshot taken at start, the screen size and the stage geometry derived from it.
 #pragma once
 
-#include "../host/saver_app.h"
+#include "../common/saver_types.h"
 
 void CaptureDesktop();
 void ComputeStageBounds();

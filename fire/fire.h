@@ -2,7 +2,7 @@
 // burn-out after the budget of ticks unless the fire is endless.
 #pragma once
 
-#include "../host/saver_app.h"
+#include "../common/saver_types.h"
 
 constexpr int32_t FireTickBudget = 3000;
 constexpr int kFlameOffsetX = ARTWORK_FLAME_X; // the flames' place in the scorch picture

@@ -3,7 +3,7 @@
 // saver exactly when one is followed by S or s (the character after a "-" or "/" that is no switch is
 // scanned afresh, and nothing after a switch letter is read).
 
-#include "host/saver_app.h"
+#include "common/saver_types.h"
 #include "platform/posix/headless/headless.h"
 #include "platform/posix/internal.h"
 #include "tests/support/sandbox.h"

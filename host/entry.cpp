@@ -1,40 +1,11 @@
 // The program's entry: one copy at a time, the switches, then the settings dialog or the saver.
 
+#include "../common/saver_types.h"
+#include "../platform/saver_switches.h"
 #include "../settings/settings_dialog.h"
-#include "saver_app.h"
 #include "saver_window.h"
 
 SaverApp g_app;
-
-namespace {
-
-struct Switches {
-    bool configure = false;
-    bool saver = false;
-};
-
-// A switch is the character after a '-' or '/'. A character that is not a switch is scanned afresh, so
-// "//s" still finds the s. Nothing after a switch letter is read.
-Switches ScanSwitches(const char *p) {
-    Switches found;
-    while (*p) {
-        if (*p == '-' || *p == '/') {
-            ++p;
-            if (*p == 'C' || *p == 'c') {
-                found.configure = true;
-                ++p;
-            } else if (*p == 'S' || *p == 's') {
-                found.saver = true;
-                ++p;
-            }
-            continue;
-        }
-        ++p;
-    }
-    return found;
-}
-
-} // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_tail, int show) {
     HANDLE mutex = CreateMutexA(nullptr, TRUE, kAppName);
@@ -46,7 +17,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_tail, i
         ReleaseMutex(mutex);
         return 0;
     }
-    Switches switches = ScanSwitches(command_tail);
+    const SaverSwitches switches = ScanSwitches(command_tail);
     if (switches.configure) {
         OpenSettingsDialog(GetActiveWindow());
         ReleaseMutex(mutex);

@@ -2,7 +2,7 @@
 // background erase after the first.
 #pragma once
 
-#include "saver_app.h"
+#include "../common/saver_types.h"
 
 DrawContext OpenDrawContext(HWND hwnd);
 void CloseDrawContext(HWND hwnd, const DrawContext &dc);

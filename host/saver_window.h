@@ -1,7 +1,7 @@
 // The saver window: its class, its creation and its message handler.
 #pragma once
 
-#include "saver_app.h"
+#include "../common/saver_types.h"
 
 bool RegisterSaverClass(HINSTANCE instance);
 bool CreateSaverWindow(HINSTANCE instance, int show);

@@ -1,7 +1,7 @@
 // The script interpreter: one pose of the robot per frame tick.
 #pragma once
 
-#include "../host/saver_app.h"
+#include "../common/saver_types.h"
 
 struct ScriptCursor {
     int row;

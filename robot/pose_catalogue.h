@@ -2,9 +2,7 @@
 // its right-facing twin.
 #pragma once
 
-#include "../host/saver_app.h"
-
-using PoseIndex = int;
+#include "../common/saver_types.h"
 
 extern const char *const kPoseNames[kPoseCount];
 

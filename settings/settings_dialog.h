@@ -1,7 +1,7 @@
 // The settings dialog: the eight faults as radio buttons and the robot switch as a check box.
 #pragma once
 
-#include "../host/saver_app.h"
+#include "../common/saver_types.h"
 #include "../resources/resource.h"
 
 // The warning shown before the overvoltage fault is stored, as UTF-8: twelve lines, each ending in a

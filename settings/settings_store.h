@@ -1,7 +1,7 @@
 // The three settings in the profile file SCRWARPVUE.ini, section SCRWARPVUE_SECTION.
 #pragma once
 
-#include "../host/saver_app.h"
+#include "../common/saver_types.h"
 
 constexpr const char kProfileFile[] = "SCRWARPVUE.ini";
 constexpr const char kProfileSection[] = "SCRWARPVUE_SECTION";

@@ -42,17 +42,6 @@ bool is(const char *arg, const char *name) {
 
 namespace posix {
 
-EntrySwitches entry_switches(const std::string &tail) {
-    EntrySwitches found;
-    for (size_t i = 0; i + 1 < tail.size(); ++i) {
-        if (tail[i] != '-' && tail[i] != '/') continue;
-        const char c = tail[i + 1];
-        found.configure |= c == 'c' || c == 'C';
-        found.saver |= c == 's' || c == 'S';
-    }
-    return found;
-}
-
 HostStart read_host_switches(int argc, const char *const *argv, const char *environment_window) {
     HostStart start;
     bool window_switch = false, root_switch = false, window_ok = false;

@@ -19,13 +19,6 @@ struct HostStart {
 // reaches the entry as the arguments joined by single blanks.
 HostStart read_host_switches(int argc, const char *const *argv, const char *environment_window);
 
-// What the entry's scan will find in a tail: a switch is the letter after a '-' or '/'.
-struct EntrySwitches {
-    bool configure = false; // "c" or "C"
-    bool saver = false;     // "s" or "S"
-};
-EntrySwitches entry_switches(const std::string &tail);
-
 // Makes the single-instance guard one per `scope` (a target window) instead of one per user.
 void set_guard_scope(const std::string &scope);
 

@@ -6,6 +6,7 @@
 // As a command-line program should, it answers --help and --version, and says on standard error when a
 // command line starts nothing or the saver has no display; the exit code stays 0.
 
+#include "../saver_switches.h"
 #include "host_switches.h"
 #include "internal.h"
 
@@ -57,7 +58,7 @@ int main(int argc, char **argv) {
             std::snprintf(window, sizeof window, "root");
         posix::set_guard_scope(std::string(display ? display : "") + "-" + window);
     } else {
-        const posix::EntrySwitches asked = posix::entry_switches(start.tail);
+        const SaverSwitches asked = ScanSwitches(start.tail.c_str());
         if (!asked.configure && !asked.saver) {
             std::fputs(
                 "scrwarpvue: nothing to start: /s runs the saver, /c opens its settings (--help for more)\n",

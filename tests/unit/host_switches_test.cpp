@@ -3,6 +3,7 @@
 #include "support.h"
 
 #include "platform/posix/host_switches.h"
+#include "platform/saver_switches.h"
 
 namespace {
 
@@ -47,6 +48,7 @@ TEST(HostSwitches, XscreensaverWaysOfNamingAWindowBecomeTheSaverSwitch) {
     }
 }
 
+// The one scan of the entry and of the Linux host.
 TEST(HostSwitches, TheHostSeesTheSwitchesTheEntryWillFind) {
     struct Case {
         const char *tail;
@@ -57,7 +59,7 @@ TEST(HostSwitches, TheHostSeesTheSwitchesTheEntryWillFind) {
                           {"//s", false, true},    {"-S", false, true},       {"/s /C", true, true},
                           {"--root", false, false}};
     for (const Case &c : cases) {
-        const posix::EntrySwitches got = posix::entry_switches(c.tail);
+        const SaverSwitches got = ScanSwitches(c.tail);
         EXPECT_EQ(got.configure, c.configure) << c.tail;
         EXPECT_EQ(got.saver, c.saver) << c.tail;
     }

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "fire/fire.h"
-#include "host/saver_app.h"
+#include "common/saver_types.h"
 #include "platform/posix/headless/headless.h"
 #include "platform/posix/internal.h"
 #include "platform/posix/resources.h"

@@ -1,4 +1,6 @@
-// The saver's process-wide records and the shared types every part of the program reads.
+// The shared types every part of the program reads, the constants, and the declaration of the saver's
+// process-wide record (defined by the entry, host/entry.cpp). Below every part: settings/, effects/,
+// robot/, fire/ and host/ include it, and it includes nothing of theirs.
 #pragma once
 
 #include "../platform/winapi.h"
@@ -53,6 +55,8 @@ struct FireState {
     int32_t origin_y;
 };
 
+// An index 0 to kPoseCount - 1 into the pose catalogue.
+using PoseIndex = int;
 constexpr int kPoseCount = ARTWORK_POSE_COUNT;
 constexpr int kFireBitmapCount = 5;
 enum FireBitmap { ScorchMask = 0, ScorchImage = 1, FlameFrame1 = 2, FlameFrame2 = 3, FlameFrame3 = 4 };
