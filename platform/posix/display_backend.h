@@ -26,7 +26,9 @@ struct Surface {
 
 namespace backend {
 
-// How far an asynchronous request (a capture, a window's configuration) has come.
+// How far an asynchronous request (a capture, a window's configuration) has come. The layer waits for a
+// capture up to 3 s (then cancels it and takes it as refused) and for a configuration up to 2 s (then
+// destroys the window), handling the display's events meanwhile.
 enum class Progress {
     Done,    // finished: the pixels, or the window's size, are there
     Pending, // still under way: the layer runs wait_events and asks again

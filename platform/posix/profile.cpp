@@ -8,6 +8,7 @@
 #include "profile_read.h"
 #include "profile_replace.h"
 #include "profile_search.h"
+#include "saver_options.h"
 
 #include <algorithm>
 #include <cstring>
@@ -35,8 +36,9 @@ bool lookup(LPCSTR section, LPCSTR key, LPCSTR file, std::string *value) {
 
 UINT WINAPI GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT default_value, LPCSTR file) {
     std::string value;
-    if (!lookup(section, key, file, &value) || value.empty()) return UINT(default_value);
-    return parse_int(value);
+    const UINT read =
+        !lookup(section, key, file, &value) || value.empty() ? UINT(default_value) : parse_int(value);
+    return posix::profile_int_read(section, key, file, read);
 }
 
 DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR default_value, LPSTR out, DWORD size,
@@ -52,6 +54,7 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR default
 
 BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) {
     if (!section || !*section) return FALSE;
+    value = posix::profile_text_to_write(section, key, file, value);
     std::string path = resolve(file), text;
     if (path.empty()) return FALSE;
     if (!std::strchr(file, '/')) make_config_directory(path);
