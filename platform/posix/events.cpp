@@ -5,8 +5,10 @@
 // handled meanwhile, up to a deadline.
 
 #include "display_backend.h"
+#include "events.h"
 #include "present.h"
 #include "testing.h"
+#include "user_state.h"
 
 #include <cerrno>
 #include <csignal>

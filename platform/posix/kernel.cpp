@@ -7,6 +7,7 @@
 
 #include "host_switches.h"
 #include "internal.h"
+#include "kernel.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -118,12 +119,12 @@ void WINAPI SetLastError(DWORD code) {
 
 HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initial_owner, LPCSTR name) {
     if (!safe_name(name)) {
-        SetLastError(87); // ERROR_INVALID_PARAMETER: only named mutexes are supported
+        SetLastError(ERROR_INVALID_PARAMETER); // only named mutexes are supported
         return nullptr;
     }
     std::string dir = lock_directory();
     if (dir.empty()) {
-        SetLastError(5); // ERROR_ACCESS_DENIED
+        SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
     std::string path = dir + "/" + name + (g_guard_scope.empty() ? "" : "@" + g_guard_scope) + ".lock";
@@ -145,7 +146,7 @@ HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initial_owner, LPCSTR nam
         fd = -1;
     }
     if (fd < 0) {
-        SetLastError(5);
+        SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
     auto *m = new MutexHandle{kMutexMagic, fd, false, g_guard_scope.empty() ? std::string{} : path};

@@ -54,5 +54,6 @@ void flush_held_back(HWND hwnd);
 void drop_held_back(HWND hwnd);
 // Forgets when a window surface was last pushed.
 void reset_push_clock();
+uint64_t transfer_count(); // every BitBlt so far
 
 } // namespace posix

@@ -76,11 +76,24 @@ TEST_F(PlatformProfile, BinaryGarbageReadsAsDefaultsAndStaysUntouched) {
     EXPECT_EQ(ProfileText(), garbage);
 }
 
-TEST_F(PlatformProfile, WritingCreatesDirectoryFileAndSection) {
-    const fs::path nested = dir_ / "config" / "deeper" / "still";
-    setenv("XDG_CONFIG_HOME", nested.c_str(), 1);
+TEST_F(PlatformProfile, WritingCreatesOnlyTheConfigurationDirectoryItself) {
+    const fs::path own = dir_ / "config" / "own";
+    setenv("XDG_CONFIG_HOME", own.c_str(), 1);
     EXPECT_TRUE(Write("S", "K", "V"));
-    EXPECT_EQ(test::ReadFile(nested / kIni), "[S]\nK=V\n");
+    EXPECT_EQ(test::ReadFile(own / kIni), "[S]\nK=V\n");
+    EXPECT_EQ(fs::status(own).permissions() & fs::perms::all, fs::perms::owner_all);
+
+    // Neither a missing parent of the directory nor a missing home is made: the write fails.
+    const fs::path home = dir_ / "gone", deeper = dir_ / "config" / "deeper" / "still";
+    setenv("XDG_CONFIG_HOME", deeper.c_str(), 1);
+    EXPECT_FALSE(Write("S", "K", "V"));
+    unsetenv("XDG_CONFIG_HOME");
+    const std::string real_home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("HOME", home.c_str(), 1);
+    EXPECT_FALSE(Write("S", "K", "V"));
+    setenv("HOME", real_home.c_str(), 1);
+    EXPECT_FALSE(fs::exists(dir_ / "config" / "deeper"));
+    EXPECT_FALSE(fs::exists(home));
 }
 
 TEST_F(PlatformProfile, WritingKeepsEveryOtherLine) {
