@@ -10,6 +10,7 @@
 #include "host/frame_tick.h"
 #include "platform/posix/headless/headless.h"
 #include "platform/posix/internal.h"
+#include "platform/posix/present.h"
 
 #include <benchmark/benchmark.h>
 

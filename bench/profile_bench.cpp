@@ -9,6 +9,7 @@
 
 #include "platform/posix/headless/headless.h"
 #include "settings/settings_store.h"
+#include "tests/support/sandbox.h"
 
 #include <benchmark/benchmark.h>
 
@@ -45,13 +46,12 @@ fs::path MakeProfile(const fs::path &dir, size_t bytes, const std::string &fille
 }
 
 void BM_LoadSettings(benchmark::State &state, const std::string &filler, bool changed) {
-    char templ[] = "/tmp/scrwarpvue-bench-XXXXXX";
-    if (!mkdtemp(templ)) {
+    const test::Sandbox sandbox;
+    if (!sandbox.ok()) {
         state.SkipWithError("no temporary directory");
         return;
     }
-    const fs::path dir = templ;
-    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+    const fs::path dir = sandbox.config();
     const fs::path file = MakeProfile(dir, size_t(state.range(0)) << 20, filler);
     const double file_mb = double(fs::file_size(file)) / (1 << 20);
     const double rss_before = PeakRssMb();
@@ -73,7 +73,6 @@ void BM_LoadSettings(benchmark::State &state, const std::string &filler, bool ch
     state.counters["ms"] = total_ms / runs;
     state.counters["rss_growth_mb"] = rss_growth;
     state.counters["file_mb"] = file_mb;
-    fs::remove_all(dir);
 }
 
 BENCHMARK_CAPTURE(BM_LoadSettings, blank_unchanged, std::string("\n"), false)

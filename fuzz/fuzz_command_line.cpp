@@ -6,13 +6,12 @@
 #include "common/saver_types.h"
 #include "platform/posix/headless/headless.h"
 #include "platform/posix/internal.h"
+#include "tests/support/sandbox.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
-#include <filesystem>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -51,13 +50,8 @@ void CloseLockFiles() {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    char templ[] = "/tmp/scrwarpvue-fuzz-XXXXXX";
-    if (!mkdtemp(templ)) std::abort();
-    static std::string dir = templ;
-    mkdir((dir + "/run").c_str(), 0700);
-    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-    posix::set_lock_places(dir + "/run", dir + "/home", dir);
-    std::atexit([] { std::filesystem::remove_all(dir); });
+    static test::Sandbox sandbox;
+    if (!sandbox.ok()) std::abort();
     return 0;
 }
 

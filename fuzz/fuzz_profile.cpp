@@ -7,6 +7,7 @@
 //   new is the key's line, perhaps its section's header and the end of the line before it.
 
 #include "platform/posix/internal.h"
+#include "tests/support/sandbox.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -21,7 +22,7 @@
 
 namespace {
 
-std::string g_dir, g_file;
+std::string g_file;
 
 std::string Slurp(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
@@ -64,16 +65,9 @@ bool Contains(const std::string &hay, const std::string &needle) {
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     // A memory file system where there is one: the writer flushes every file it writes.
-    std::string templ =
-        std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/scrwarpvue-fuzz-XXXXXX";
-    if (!mkdtemp(templ.data())) std::abort();
-    g_dir = templ;
-    g_file = g_dir + "/SCRWARPVUE.ini";
-    setenv("XDG_CONFIG_HOME", g_dir.c_str(), 1);
-    std::atexit([] {
-        unlink(g_file.c_str());
-        rmdir(g_dir.c_str());
-    });
+    static test::Sandbox sandbox(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
+    if (!sandbox.ok()) std::abort();
+    g_file = sandbox.profile();
     return 0;
 }
 

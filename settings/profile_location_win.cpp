@@ -6,6 +6,7 @@
 // yet and the Windows directory holds a SCRWARPVUE.ini from an earlier version, that file is copied over
 // once; the old file is never changed. The paths are wide so that any user name works.
 
+#include "profile_location_win.h"
 #include "settings_store.h"
 
 #include <knownfolders.h>

@@ -1,6 +1,7 @@
 // The settings store: integers under fixed keys of the profile file, with defaults when absent. On
 // Linux the posix layer resolves the bare file name; on Windows the file is the per-user one.
 
+#include "profile_location_win.h"
 #include "settings_store.h"
 
 #ifdef _WIN32

@@ -8,9 +8,5 @@ constexpr const char kProfileSection[] = "SCRWARPVUE_SECTION";
 
 int32_t ReadSetting(const char *key, int32_t default_value);
 void WriteSetting(const char *key, int32_t value);
-#ifdef _WIN32
-// The Windows program's profile: the full path of the per-user file (settings/profile_location_win.cpp).
-const wchar_t *ProfilePathW();
-#endif
 // At saver start: all three into g_app.settings, and EternalFire written straight back.
 void LoadSettings();

@@ -1,6 +1,7 @@
 // The layer's clocks: a monotonic millisecond count (timers, GetTickCount) and the local time
 // (GetLocalTime). A test double may replace both.
 
+#include "clock.h"
 #include "display_backend.h"
 #include "internal.h"
 #include "testing.h"

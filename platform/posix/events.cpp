@@ -7,8 +7,10 @@
 // deadline.
 
 #include "display_backend.h"
+#include "events.h"
 #include "present.h"
 #include "testing.h"
+#include "user_state.h"
 
 #include <cerrno>
 #include <csignal>

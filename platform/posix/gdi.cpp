@@ -5,6 +5,7 @@
 // the presenting unit (present.cpp), which also holds the pair of surfaces for the inline single-pixel
 // copy: a transfer that finds both live hands them over.
 
+#include "gdi.h"
 #include "present.h"
 
 #include <algorithm>

@@ -1,10 +1,17 @@
 // Inner records of the posix Win32 layer: GDI objects, device contexts, windows. Only the layer's own
-// files and its backends include this.
+// files and its backends include this; it brings the headers of the layer's parts along.
 #pragma once
 
+#include "clock.h"
 #include "display_backend.h"
+#include "events.h"
+#include "gdi.h"
+#include "kernel.h"
 #include "resources.h"
 #include "testing.h"
+#include "user_pointer.h"
+#include "user_queue.h"
+#include "user_window.h"
 #include "winapi_posix.h"
 
 #include <cstdint>
@@ -56,50 +63,3 @@ struct HWND__ {
     RECT held_back;         // the presenting unit's: drawn, not yet pushed (a press came first, or the
                             // display was not ready); empty: nothing
 };
-
-namespace posix {
-
-// gdi
-HDC dc_from(HDC dc);                 // null when not a live device context
-HBITMAP bitmap_from(HGDIOBJ obj);    // null when not a live bitmap
-HBITMAP create_bitmap(int w, int h); // zero-filled (black) 32-bit bitmap
-// Any transfer of BitBlt but the single-pixel copies of the pair (present.cpp sees to those).
-BOOL transfer(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop);
-
-// user
-HWND window_from(HWND hwnd);
-HWND display_window();            // the top-level window the display backend shows, if any
-void invalidate_display_window(); // the display lost the window's pixels (exposure)
-void reset_user_state();
-// Whether a key press or a click waits to be handled, in the queue or still with the display.
-bool press_waiting();
-
-// events and clock
-void display_window_created();        // a new saver window: it may be closed (once) again
-void wait_for_events(int timeout_ms); // the display's events and the termination signals
-// Copies the screen rectangle (inside the screen) into dst, waiting for a capture the display finishes
-// later. False, with dst black, when the display refused it or did not finish in time.
-bool read_screen(int x, int y, int w, int h, uint32_t *dst, int dst_stride);
-// The display backend's window for a top-level window, its pixels in hwnd->surf and its client rectangle
-// of the size the display gave it; waits for a display that configures the window later. False when
-// there is none.
-bool create_display_window(HWND hwnd, int x, int y, int w, int h);
-void destroy_display_window(HWND hwnd); // the backend's window and the pixels go
-void local_time(SYSTEMTIME *out);
-
-// kernel
-// Tests only: the runtime, home and temporary directories the lock's place is taken from (empty: the
-// system's).
-void set_lock_places(const std::string &runtime_directory, const std::string &home_directory,
-                     const std::string &temporary_directory);
-
-// dialogs
-HWND create_dialog_window(HWND owner);
-void destroy_dialog_window(HWND dialog);
-int cursor_count();
-size_t live_gdi_objects();
-size_t live_dcs();
-uint64_t transfer_count();                  // every BitBlt so far (present.cpp)
-void set_max_bitmap_pixels(int64_t pixels); // larger bitmaps are refused (default 2^28)
-
-} // namespace posix

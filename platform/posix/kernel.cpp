@@ -1,10 +1,13 @@
 // KERNEL: the single-instance guard, the last error, the local clock and wsprintfA.
 //
 // A named mutex is an exclusive flock on a per-user lock file. The lock belongs to the open file, so it
-// dies with its process: a crashed copy never leaves a stale lock behind.
+// dies with its process: a crashed copy never leaves a stale lock behind. The lock file of a copy that
+// runs inside a given window is one of many (one per window xscreensaver ever made), so its owner removes
+// it when it lets go; a copy that then finds its lock on a removed file takes the new one instead.
 
 #include "host_switches.h"
 #include "internal.h"
+#include "kernel.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -28,6 +31,7 @@ struct MutexHandle {
     uint32_t magic;
     int fd;
     bool owned;
+    std::string removable; // the lock file of a window's copy, removed when released
 };
 constexpr uint32_t kMutexMagic = 0x4D555458;
 
@@ -115,23 +119,39 @@ void WINAPI SetLastError(DWORD code) {
 
 HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initial_owner, LPCSTR name) {
     if (!safe_name(name)) {
-        SetLastError(87); // ERROR_INVALID_PARAMETER: only named mutexes are supported
+        SetLastError(ERROR_INVALID_PARAMETER); // only named mutexes are supported
         return nullptr;
     }
     std::string dir = lock_directory();
     if (dir.empty()) {
-        SetLastError(5); // ERROR_ACCESS_DENIED
+        SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
     std::string path = dir + "/" + name + (g_guard_scope.empty() ? "" : "@" + g_guard_scope) + ".lock";
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    int fd = -1;
+    bool busy = false;
+    // A lock won on a file its last owner removed meanwhile guards nothing: open the name again.
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            SetLastError(5);
+            return nullptr;
+        }
+        busy = flock(fd, LOCK_EX | LOCK_NB) != 0;
+        struct stat held, named;
+        if (busy || (fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
+                     held.st_dev == named.st_dev && held.st_ino == named.st_ino))
+            break;
+        close(fd);
+        fd = -1;
+    }
     if (fd < 0) {
-        SetLastError(5);
+        SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
-    auto *m = new MutexHandle{kMutexMagic, fd, false};
+    auto *m = new MutexHandle{kMutexMagic, fd, false, g_guard_scope.empty() ? std::string{} : path};
     g_mutexes.push_back(m);
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (busy) {
         SetLastError(ERROR_ALREADY_EXISTS);
         return m;
     }
@@ -145,6 +165,7 @@ BOOL WINAPI ReleaseMutex(HANDLE handle) {
     MutexHandle *m = live_mutex(handle);
     if (!m || !m->owned) return FALSE;
     m->owned = false;
+    if (!m->removable.empty()) unlink(m->removable.c_str()); // still held: no one is between the two
     flock(m->fd, LOCK_UN);
     return TRUE;
 }

@@ -4,11 +4,12 @@
 // with a one-copy guard of that window's own.
 //
 // As a command-line program should, it answers --help and --version, and says on standard error when a
-// command line starts nothing or the saver has no display; the exit code stays 0.
+// command line starts nothing or there is no display to start on; the exit code stays 0.
 
 #include "../saver_switches.h"
 #include "host_switches.h"
 #include "internal.h"
+#include "saver_options.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,15 @@ const char kUsage[] =
     "  /c                open the settings dialog, where the fault is chosen\n"
     "  --root            run inside xscreensaver's window ($XSCREENSAVER_WINDOW), else the root window\n"
     "  --window-id ID    run inside the X window ID (0x... or decimal)\n"
+    "\n"
+    "For this saver run only, instead of the settings file's choice (the file is not changed):\n"
+    "  --fault N         show fault N: 1 wiring error (upside down and mirrored), 2 horizontal-sync\n"
+    "                    fault (half width), 3 power shortage (half size), 4 vertical-sync fault (half\n"
+    "                    height, with the robot), 5 mirror fault, 6 overuse (tilted), 7 overvoltage (on\n"
+    "                    fire), 8 colour-shift fault (inverted colours)\n"
+    "  --robot, --no-robot                let the robot of fault 4 appear, or keep it away\n"
+    "  --eternal-fire, --no-eternal-fire  keep the fire of fault 7 burning for ever, or let it burn out\n"
+    "\n"
     "  --help            show this text\n"
     "  --version         show the version\n"
     "\n"
@@ -49,7 +59,15 @@ int main(int argc, char **argv) {
         std::puts("scrwarpvue " SCRWARPVUE_VERSION);
         return 0;
     }
+    const posix::SaverChoices choices = posix::take_saver_options(&argc, argv, stderr);
     posix::HostStart start = posix::read_host_switches(argc, argv, std::getenv("XSCREENSAVER_WINDOW"));
+    const SaverSwitches asked = ScanSwitches(start.tail.c_str());
+    if (start.embedded || (asked.saver && !asked.configure))
+        posix::use_saver_choices(choices);
+    else if (choices.any() && asked.configure)
+        std::fputs("scrwarpvue: --fault, --robot and --eternal-fire are for the saver; the dialog shows the "
+                   "settings file\n",
+                   stderr);
     if (start.embedded) {
         backend::use_host_window(start.window);
         const char *display = std::getenv("DISPLAY");
@@ -60,13 +78,14 @@ int main(int argc, char **argv) {
             std::snprintf(window, sizeof window, "root");
         posix::set_guard_scope(std::string(display ? display : "") + "-" + window);
     } else {
-        const SaverSwitches asked = ScanSwitches(start.tail.c_str());
         if (!asked.configure && !asked.saver) {
             std::fputs(
                 "scrwarpvue: nothing to start: /s runs the saver, /c opens its settings (--help for more)\n",
                 stderr);
         } else if (const char *why = nullptr; !asked.configure && !backend::display_available(&why)) {
             std::fprintf(stderr, "scrwarpvue: %s\n", why); // the backend's own reason, or the choice's
+        } else if (asked.configure && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
+            std::fputs("scrwarpvue: no X display to open the settings dialog on (is DISPLAY set?)\n", stderr);
         }
     }
     return WinMain(posix::module_instance(), nullptr, start.tail.data(), SW_SHOWDEFAULT);

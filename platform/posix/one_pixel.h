@@ -30,10 +30,13 @@ struct OnePixelPair {
 extern OnePixelPair g_one_pixel;
 extern uint64_t g_transfers; // every BitBlt so far
 
-// Copies the pixel when every condition holds and this is not a transfer at which a window's long render
-// looks at the clock; false leaves the transfer to the layer.
-[[gnu::always_inline]] inline bool copy_one_pixel(HDC__ *dst, int x, int y, int w, int h, HDC__ *src, int sx,
-                                                  int sy, uint32_t rop) {
+// BitBlt's out-of-line part (present.cpp), in the types the Win32 names stand for: BOOL, HDC, DWORD.
+int bitblt(HDC__ *dst, int x, int y, int w, int h, HDC__ *src, int sx, int sy, uint32_t rop);
+
+// BitBlt: the pixel is copied here when every condition holds and this is not a transfer at which a
+// window's long render looks at the clock; anything else goes to the layer.
+[[gnu::always_inline]] inline int bitblt_inline(HDC__ *dst, int x, int y, int w, int h, HDC__ *src, int sx,
+                                                int sy, uint32_t rop) {
     const OnePixelPair &p = g_one_pixel;
     if (w == 1 && h == 1 && rop == kOnePixelRop && dst == p.dst && src == p.src && dst != nullptr &&
         unsigned(sx) < p.sw && unsigned(sy) < p.sh && uint64_t(x - p.fx0) < p.fw &&
@@ -46,9 +49,9 @@ extern uint64_t g_transfers; // every BitBlt so far
         // prefetching does not follow, and its next source row writes exactly there.
         if ((reinterpret_cast<uintptr_t>(d) & 63) == 0 && unsigned(y + 1) < p.dh)
             __builtin_prefetch(d + p.dstride, 1);
-        return true;
+        return 1;
     }
-    return false;
+    return bitblt(dst, x, y, w, h, src, sx, sy, rop);
 }
 
 } // namespace posix

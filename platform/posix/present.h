@@ -21,7 +21,7 @@ void remember_pair(HDC dst, HDC src);
 void forget_pair_of(HDC dc);
 // user: a window's pixels went away.
 void forget_pair();
-// posix::bitblt, BitBlt's out-of-line part (declared in winapi_posix.h), is here too: it counts the
+// posix::bitblt, BitBlt's out-of-line part (declared in one_pixel.h), is here too: it counts the
 // transfer, finishes the single-pixel copies of the pair that the inline copy left, and hands every other
 // transfer to gdi's transfer().
 
@@ -54,5 +54,6 @@ void flush_held_back(HWND hwnd);
 void drop_held_back(HWND hwnd);
 // Forgets when a window surface was last pushed.
 void reset_push_clock();
+uint64_t transfer_count(); // every BitBlt so far
 
 } // namespace posix

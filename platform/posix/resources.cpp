@@ -5,6 +5,7 @@
 // truncated or corrupt table or bitmap yields no handle, never a read past the data.
 
 #include "internal.h"
+#include "little_endian.h"
 #include "resources.h"
 
 #include <cstring>
@@ -38,12 +39,9 @@ namespace {
 
 std::unordered_set<HINSTANCE> g_loaded; // modules load_module made and free_module has not freed
 
-uint16_t u16(const uint8_t *p) {
-    return uint16_t(p[0] | (p[1] << 8));
-}
-uint32_t u32(const uint8_t *p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
+using posix::u16;
+using posix::u32;
+
 int32_t i32(const uint8_t *p) {
     return int32_t(u32(p));
 }

@@ -206,6 +206,8 @@ struct WNDCLASSA {
 #define WHITE_BRUSH 0
 
 #define ERROR_SUCCESS 0
+#define ERROR_ACCESS_DENIED 5
+#define ERROR_INVALID_PARAMETER 87
 #define ERROR_ALREADY_EXISTS 183
 
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
@@ -275,14 +277,9 @@ int WINAPI GetObjectA(HGDIOBJ object, int size, LPVOID out);
 int WINAPI GetDeviceCaps(HDC dc, int index);
 // BitBlt: the single-pixel copy between the pair of surfaces the last transfer found live is done inline
 // (one_pixel.h); the layer does the rest.
-namespace posix {
-BOOL bitblt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop);
-} // namespace posix
 static_assert(SRCCOPY == posix::kOnePixelRop);
 inline BOOL WINAPI BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
-    if (posix::copy_one_pixel(dst, x, y, w, h, src, sx, sy, rop)) [[likely]]
-        return TRUE;
-    return posix::bitblt(dst, x, y, w, h, src, sx, sy, rop);
+    return posix::bitblt_inline(dst, x, y, w, h, src, sx, sy, rop);
 }
 BOOL WINAPI StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
                        DWORD rop);

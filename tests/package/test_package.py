@@ -1,7 +1,8 @@
 """What a user installs. `cmake --install` puts exactly the program, its xscreensaver link and config,
 the man page, the menu entry and the icons under the prefix; `cpack -G DEB` makes a .deb holding the
 same files under /usr whose dependencies are shared libraries only; and the program unpacked from it
-runs the saver as xscreensaver starts it."""
+runs the saver as xscreensaver starts it. lintian, Debian's package checker, finds neither errors nor
+warnings in the .deb."""
 
 import os
 import re
@@ -24,6 +25,8 @@ INSTALLED = {
     "share/applications/scrwarpvue.desktop",
     "share/icons/hicolor/32x32/apps/scrwarpvue.png",
     "share/icons/hicolor/128x128/apps/scrwarpvue.png",
+    "share/doc/scrwarpvue/copyright",
+    "share/doc/scrwarpvue/changelog.gz",
 }
 
 
@@ -79,6 +82,11 @@ class Package(unittest.TestCase):
         self.assertEqual(len(debs), 1, debs)
         self.assertRegex(debs[0], r"^scrwarpvue_\d+\.\d+\.\d+_[a-z0-9]+\.deb$")
         deb = os.path.join(out, debs[0])
+
+        self.assertEqual(self.run_tool("dpkg-deb", "-f", deb, "Suggests").strip(), "xscreensaver | xautolock")
+        # Errors and warnings only; lintian's infos (optional hardening, say) are advice.
+        said = self.run_tool("lintian", "--no-tag-display-limit", deb)
+        self.assertEqual([line for line in said.splitlines() if line[:2] in ("E:", "W:")], [], said)
 
         depends = self.run_tool("dpkg-deb", "-f", deb, "Depends").strip()
         names = [re.match(r"\s*([a-z0-9.+-]+)", alt).group(1)

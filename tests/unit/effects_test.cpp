@@ -5,6 +5,7 @@
 #include "support.h"
 
 #include "platform/posix/internal.h"
+#include "platform/posix/present.h"
 
 #include <string>
 #include <tuple>

@@ -16,6 +16,7 @@
 
 namespace {
 
+using test::Picture;
 using test::SaverTest;
 
 constexpr int kScorchW = ARTWORK_SCORCH_WIDTH, kScorchH = ARTWORK_SCORCH_HEIGHT,
@@ -28,14 +29,6 @@ bool InBlob(int x, int y) {
 }
 bool OnBoard(int x, int y) {
     return x >= 120 && x < 200 && y >= 100 && y < 250;
-}
-
-HBITMAP Picture(int w, int h, const std::function<uint32_t(int, int)> &colour) {
-    HBITMAP b = posix::create_bitmap(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            b->surf.px[size_t(y) * size_t(w) + size_t(x)] = colour(x, y);
-    return b;
 }
 
 std::array<HBITMAP, kFireBitmapCount> MakeFireBitmaps() {
@@ -126,22 +119,10 @@ class FireTest : public SaverTest {
 
     // Runs "/s": `first` before the first tick, then `after(n)` after each tick n up to `ticks`.
     void RunTicks(int ticks, const std::function<void()> &first, const std::function<void(int)> &after) {
-        std::vector<headless::Step> steps;
-        steps.push_back([&] {
-            first();
-            headless::tick();
+        SaverTest::RunTicks(ticks, first, [&](int n) {
+            after(n);
+            return true;
         });
-        for (int n = 1; n <= ticks; ++n)
-            steps.push_back([&, n] {
-                after(n);
-                if (n < ticks)
-                    headless::tick();
-                else
-                    headless::input(WM_KEYDOWN);
-            });
-        headless::script(std::move(steps));
-        EXPECT_EQ(Run("/s"), 0);
-        EXPECT_FALSE(headless::script_overrun());
     }
 
     static void HeldClock() {

@@ -90,9 +90,21 @@ TEST_F(HostGuard, OneCopyPerTargetWindowBesideTheOrdinaryGuard) {
     EXPECT_FALSE(taken) << "the other monitor's window has its own";
     HANDLE plain = Take("", &taken);
     EXPECT_FALSE(taken) << "/s and /c keep their own guard";
-    Take("../" + std::string(kAppName), &taken);
+    HANDLE odd = Take("../" + std::string(kAppName), &taken);
     EXPECT_FALSE(taken) << "a scope never names a path";
-    EXPECT_TRUE(ReleaseMutex(first) && ReleaseMutex(second) && ReleaseMutex(plain));
+    auto locks = [this] {
+        std::vector<std::string> names;
+        for (const auto &e : std::filesystem::directory_iterator(dir_ / "run"))
+            names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    EXPECT_TRUE(ReleaseMutex(first) && ReleaseMutex(second) && ReleaseMutex(plain) && ReleaseMutex(odd));
+    // The windows' lock files go with their copies; the ordinary one stays, as it is one for good.
+    EXPECT_EQ(locks(), std::vector<std::string>({"SCRWARPVUE.lock"}));
+    HANDLE again = Take(":0-0x600001", &taken);
+    EXPECT_FALSE(taken) << "the window's lock is made afresh";
+    EXPECT_TRUE(ReleaseMutex(again));
 }
 
 } // namespace

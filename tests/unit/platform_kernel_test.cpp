@@ -47,7 +47,7 @@ TEST_F(PlatformKernel, ALockHeldByAnotherProcessDiesWithIt) {
     } reaper{child};
     if (child == 0) {
         HANDLE h = CreateMutexA(nullptr, TRUE, kAppName);
-        char ok = h && GetLastError() == 0 ? 'y' : 'n';
+        char ok = h && GetLastError() == ERROR_SUCCESS ? 'y' : 'n';
         if (write(ready[1], &ok, 1) != 1) _exit(1);
         for (;;)
             pause();
@@ -73,7 +73,7 @@ TEST_F(PlatformKernel, ALockHeldByAnotherProcessDiesWithIt) {
 TEST_F(PlatformKernel, ReleasingLetsAnotherCopyIn) {
     HANDLE first = CreateMutexA(nullptr, TRUE, kAppName);
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(GetLastError(), 0u);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_SUCCESS));
     EXPECT_TRUE(Taken());
     EXPECT_TRUE(ReleaseMutex(first));
     EXPECT_FALSE(ReleaseMutex(first));
@@ -136,7 +136,7 @@ TEST_F(PlatformKernel, TheLocksPlaceDependsOnTheUserAlone) {
                 held ? setenv("XDG_RUNTIME_DIR", held, 1) : unsetenv("XDG_RUNTIME_DIR");
                 HANDLE h = CreateMutexA(nullptr, TRUE, kAppName);
                 ASSERT_NE(h, nullptr) << place;
-                EXPECT_EQ(GetLastError(), 0u);
+                EXPECT_EQ(GetLastError(), DWORD(ERROR_SUCCESS));
                 other ? setenv("XDG_RUNTIME_DIR", other, 1) : unsetenv("XDG_RUNTIME_DIR");
                 EXPECT_TRUE(Taken()) << place << (held ? held : " unset") << (other ? other : " unset");
                 ReleaseMutex(h);

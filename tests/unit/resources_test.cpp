@@ -1,12 +1,11 @@
-// The resources built into the program: the fire pictures by name at their sizes (the poses are checked
-// with the catalogue), the icon, what the saver does when a pose is missing, and the artwork's rules.
+// The resources built into the program: every bitmap by name at the size the artwork lists, the icon,
+// what the saver does when a pose is missing, and the artwork's rules.
 
 #include "support.h"
 
 #include "robot/pose_catalogue.h"
 
 #include <cstring>
-#include <map>
 
 extern "C" const uint8_t scrwarpvue_res[];
 extern "C" const uint32_t scrwarpvue_res_size;
@@ -15,20 +14,7 @@ namespace {
 
 using test::SaverTest;
 
-struct Size {
-    int w, h;
-};
-
-const std::map<std::string, Size> &ListedSizes() {
-    static const std::map<std::string, Size> sizes = [] {
-        std::map<std::string, Size> m{
-            {"XHONOO-BK1", {275, 317}}, {"XHONOO-BK2", {275, 317}}, {"XHONOO-01", {102, 222}},
-            {"XHONOO-02", {102, 222}},  {"XHONOO-03", {102, 222}},
-        };
-        return m;
-    }();
-    return sizes;
-}
+using test::Size;
 
 Size SizeOf(HBITMAP b) {
     BITMAP bm{};
@@ -55,14 +41,13 @@ std::vector<uint32_t> Pixels(HBITMAP b) {
 
 TEST(Resources, EveryNamedBitmapLoadsAtItsListedSize) {
     HINSTANCE module = posix::module_instance();
-    EXPECT_EQ(ListedSizes().size(), 5u);
-    for (const auto &[name, size] : ListedSizes()) {
-        SCOPED_TRACE(name);
-        HBITMAP b = LoadBitmapA(module, name.c_str());
+    for (const test::ListedBitmap &listed : test::kListedBitmaps) {
+        SCOPED_TRACE(listed.name);
+        HBITMAP b = LoadBitmapA(module, listed.name);
         ASSERT_NE(b, nullptr);
         Size got = SizeOf(b);
-        EXPECT_EQ(got.w, size.w);
-        EXPECT_EQ(got.h, size.h);
+        EXPECT_EQ(got.w, listed.w);
+        EXPECT_EQ(got.h, listed.h);
         DeleteObject(b);
     }
     EXPECT_EQ(LoadBitmapA(module, "NO-SUCH-POSE"), nullptr);
@@ -104,7 +89,7 @@ TEST(Artwork, PosesStandOnBlackAndTheFireFollowsItsRules) {
     }
     HBITMAP mask_b = LoadBitmapA(module, "XHONOO-BK1"), image_b = LoadBitmapA(module, "XHONOO-BK2");
     std::vector<uint32_t> mask = Pixels(mask_b), image = Pixels(image_b);
-    ASSERT_EQ(mask.size(), 275u * 317u);
+    ASSERT_EQ(mask.size(), size_t(ARTWORK_SCORCH_WIDTH) * ARTWORK_SCORCH_HEIGHT);
     size_t stray = 0, black = 0;
     for (size_t i = 0; i < mask.size(); ++i) {
         stray += mask[i] != 0 && mask[i] != 0xFFFFFF;
@@ -114,10 +99,10 @@ TEST(Artwork, PosesStandOnBlackAndTheFireFollowsItsRules) {
         }
     }
     EXPECT_LE(stray, 1u);
-    EXPECT_GT(black, 275u * 317u / 3) << "a large blob";
-    for (int y = 54; y < 54 + 222; ++y) {
-        for (int x = 112; x < 112 + 102; ++x) {
-            ASSERT_EQ(mask[size_t(y) * 275 + x], 0u) << "flame rectangle inside the blob";
+    EXPECT_GT(black, mask.size() / 3) << "a large blob";
+    for (int y = ARTWORK_FLAME_Y; y < ARTWORK_FLAME_Y + ARTWORK_FLAME_HEIGHT; ++y) {
+        for (int x = ARTWORK_FLAME_X; x < ARTWORK_FLAME_X + ARTWORK_FLAME_WIDTH; ++x) {
+            ASSERT_EQ(mask[size_t(y) * ARTWORK_SCORCH_WIDTH + x], 0u) << "flame rectangle inside the blob";
         }
     }
     for (const char *flame : {"XHONOO-01", "XHONOO-02", "XHONOO-03"}) {

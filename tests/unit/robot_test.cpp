@@ -20,37 +20,11 @@ namespace {
 
 using test::SaverTest;
 
-struct Size {
-    int w, h;
-};
+using test::Size;
 
-// Width and height of every pose, by catalogue index.
+// Width and height of every pose, by catalogue index, as the artwork lists its bitmap.
 Size PoseSize(int i) {
-    static const Size kTentol[11] = {{73, 69}, {84, 49},  {91, 49}, {84, 50}, {84, 51}, {89, 54},
-                                     {90, 53}, {102, 57}, {62, 72}, {55, 65}, {55, 66}};
-    static const Size kMukul[4] = {{55, 76}, {49, 75}, {42, 76}, {36, 76}};
-    static const Size kGenki[4] = {{46, 75}, {43, 75}, {46, 75}, {43, 75}};
-    static const Size kOpen[5] = {{49, 43}, {49, 49}, {49, 56}, {49, 62}, {56, 66}};
-    static const Size kNeru[3] = {{55, 66}, {56, 66}, {48, 66}};
-    if (i <= 1) return {60, 78};
-    if (i <= 3 || i == 51 || i == 52) return {46, 66};
-    if (i <= 5) return {46, 57};
-    if (i <= 7) return {41, 49};
-    if (i <= 9) return {67, 41};
-    if (i == 10) return {41, 36};
-    if (i == 11 || (i >= 53 && i <= 59)) return {1, 1};
-    if (i <= 16) return kOpen[i - 12];
-    if (i == 17) return {55, 72};
-    if (i <= 26) return {55, 76};
-    if (i == 27) return {53, 77};
-    if (i == 28) return {55, 75};
-    if (i <= 32) return kMukul[i - 29];
-    if (i <= 36) return kGenki[i - 33];
-    if (i <= 47) return kTentol[i - 37];
-    if (i <= 50) return kNeru[i - 48];
-    if (i <= 63) return kGenki[i - 60];
-    if (i <= 67) return kMukul[i - 64];
-    return kTentol[i - 68];
+    return test::ListedSize(kPoseNames[i]);
 }
 
 // "DMY-00" is one black pixel; every other pose gets a colour of its own.
@@ -60,16 +34,10 @@ uint32_t PoseColour(int i) {
 
 constexpr uint32_t kBackdrop = 0x102030;
 
-HBITMAP Solid(int w, int h, uint32_t colour) {
-    HBITMAP b = posix::create_bitmap(w, h);
-    std::fill_n(b->surf.px, size_t(w) * size_t(h), colour);
-    return b;
-}
-
 void InstallPoses() {
     for (int i = 0; i < kPoseCount; ++i) {
         DeleteObject(g_app.poses[i]);
-        g_app.poses[i] = Solid(PoseSize(i).w, PoseSize(i).h, PoseColour(i));
+        g_app.poses[i] = test::SolidBitmap(PoseSize(i).w, PoseSize(i).h, PoseColour(i));
     }
 }
 
@@ -83,7 +51,7 @@ void Step() {
 void FillWindow(uint32_t colour) {
     HWND hwnd = GetActiveWindow();
     DrawContext dc = OpenDrawContext(hwnd);
-    HBITMAP b = Solid(headless::window_width(), headless::window_height(), colour);
+    HBITMAP b = test::SolidBitmap(headless::window_width(), headless::window_height(), colour);
     HGDIOBJ old = SelectObject(dc.scratch, b);
     BitBlt(dc.window, 0, 0, headless::window_width(), headless::window_height(), dc.scratch, 0, 0, SRCCOPY);
     SelectObject(dc.scratch, old);
@@ -115,21 +83,7 @@ class RobotTest : public SaverTest {
                   const std::function<bool(int)> &after) {
         PaintDesktop(w, h);
         SetProfile("[SCRWARPVUE_SECTION]\nDispType=4\nDispRobo=1\n");
-        std::vector<headless::Step> steps;
-        steps.push_back([&] {
-            first();
-            headless::tick();
-        });
-        for (int n = 1; n <= max_ticks; ++n)
-            steps.push_back([&, n] {
-                if (after(n) && n < max_ticks)
-                    headless::tick();
-                else
-                    headless::input(WM_KEYDOWN);
-            });
-        headless::script(std::move(steps));
-        EXPECT_EQ(Run("/s"), 0);
-        EXPECT_FALSE(headless::script_overrun());
+        SaverTest::RunTicks(max_ticks, first, after);
     }
 
     // Runs `body` inside the running saver (robot off, no tick yet: the window is black).
@@ -494,7 +448,7 @@ TEST_F(RobotTest, MissingPoseDrawsNothing) {
         Step();
         EXPECT_TRUE(OnlyRectBlack(273, 48, 328, 120)); // nothing erased, nothing drawn
         // Back with its bitmap, pose 18 (55x76) shows again, its top four rows over the backdrop.
-        g_app.poses[18] = Solid(55, 76, PoseColour(18));
+        g_app.poses[18] = test::SolidBitmap(PoseSize(18).w, PoseSize(18).h, PoseColour(18));
         Step();
         EXPECT_EQ(headless::window_pixel(300, 119), PoseColour(18));
         EXPECT_EQ(headless::window_pixel(273, 44), PoseColour(18) | kBackdrop);

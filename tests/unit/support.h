@@ -1,5 +1,6 @@
 // What the headless tests share: a private configuration and runtime directory per test, a fresh
-// virtual screen, fresh process-wide records, and running the program with a command line.
+// virtual screen, fresh process-wide records, and running the program with a command line, once or
+// tick by tick.
 #pragma once
 
 #include "fire/fire.h"
@@ -8,12 +9,15 @@
 #include "platform/posix/internal.h"
 #include "platform/posix/resources.h"
 #include "robot/interpreter.h"
+#include "tests/support/pictures.h"
+#include "tests/support/sandbox.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -43,26 +47,19 @@ inline void ResetProgramState() {
 class SaverTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char templ[] = "/tmp/scrwarpvue-test-XXXXXX";
-        ASSERT_NE(mkdtemp(templ), nullptr);
-        dir_ = templ;
-        std::filesystem::create_directories(dir_ / "config");
-        std::filesystem::create_directories(dir_ / "run");
-        std::filesystem::permissions(dir_ / "run", std::filesystem::perms::owner_all);
-        setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
-        posix::set_lock_places(dir_ / "run", dir_ / "home", dir_ / "tmp");
+        sandbox_ = std::make_unique<Sandbox>();
+        ASSERT_TRUE(sandbox_->ok());
+        dir_ = sandbox_->dir();
         headless::reset(64, 48);
         ResetProgramState();
     }
     void TearDown() override {
         headless::reset(0, 0);
         ResetProgramState();
-        std::error_code ec;
-        std::filesystem::permissions(dir_, std::filesystem::perms::owner_all, ec);
-        std::filesystem::remove_all(dir_, ec);
+        sandbox_.reset();
     }
 
-    std::filesystem::path Profile() const { return dir_ / "config" / "SCRWARPVUE.ini"; }
+    std::filesystem::path Profile() const { return sandbox_->profile(); }
     std::string ProfileText() const { return ReadFile(Profile()); }
     void SetProfile(const std::string &text) const { WriteFile(Profile(), text); }
 
@@ -71,6 +68,29 @@ class SaverTest : public ::testing::Test {
         std::vector<char> buf(tail.begin(), tail.end());
         buf.push_back('\0');
         return WinMain(instance ? instance : posix::module_instance(), nullptr, buf.data(), SW_SHOWDEFAULT);
+    }
+
+    // Runs "/s" tick by tick: `first` before the first tick, `after(n)` after tick n; the run ends with a
+    // key press once `after` returns false or after `ticks`.
+    static void RunTicks(int ticks, const std::function<void()> &first,
+                         const std::function<bool(int)> &after) {
+        const auto *before_first = &first;
+        const auto *after_each = &after;
+        std::vector<headless::Step> steps;
+        steps.push_back([before_first] {
+            (*before_first)();
+            headless::tick();
+        });
+        for (int n = 1; n <= ticks; ++n)
+            steps.push_back([after_each, n, ticks] {
+                if ((*after_each)(n) && n < ticks)
+                    headless::tick();
+                else
+                    headless::input(WM_KEYDOWN);
+            });
+        headless::script(std::move(steps));
+        EXPECT_EQ(Run("/s"), 0);
+        EXPECT_FALSE(headless::script_overrun());
     }
 
     // A desktop whose every pixel differs: red and green carry x and y, blue a mix of both.
@@ -85,6 +105,7 @@ class SaverTest : public ::testing::Test {
                uint32_t(((x >> 8) * 16 + (y >> 8) + 1) & 0xFF);
     }
 
+    std::unique_ptr<Sandbox> sandbox_;
     std::filesystem::path dir_;
 };
 

@@ -38,3 +38,18 @@ def expected(kind, w, h, p):
     if kind == 8:  # inverted colours
         return [~v & 0xFFFFFF for v in p]
     raise ValueError(kind)
+
+
+def scorch_only(w, h, p):
+    """A test of a screen: the desktop p with a scorch of at most 275 x 317 pixels burnt into it (the
+    overvoltage fault after its second tick), not the plain desktop nor a black or other picture."""
+
+    def check(pixels):
+        bad = [i for i in range(w * h) if pixels[i] != p[i]]
+        if not bad or len(bad) == w * h:
+            return False  # the desktop before the saver's window, or its black before the tick
+        xs = [i % w for i in bad]
+        ys = [i // w for i in bad]
+        return max(xs) - min(xs) < 275 and max(ys) - min(ys) < 317
+
+    return check

@@ -7,6 +7,7 @@ figures; the tests use a plainer pattern in which every pixel differs.
 
 import os
 import random
+import subprocess
 import sys
 
 
@@ -111,3 +112,8 @@ def server_with_sample_desktop(build, w, h):
     draw(w, h).save(desktop)
     x.run(xharness.XDESK, "root", desktop)
     return x, desktop
+
+
+def grab(x):
+    """The whole screen of server `x` as xwd's bytes, for pictures kept as files."""
+    return subprocess.run(["xwd", "-root", "-silent"], env=x.env, stdout=subprocess.PIPE, check=True).stdout

@@ -33,8 +33,7 @@ def main():
             xharness.wait_for(lambda: (s := x.screenshot()) != before and any(s), "the picture of type %d" % kind)
             time.sleep(SETTLE.get(kind, 0.5))
             path = os.path.join(out, "fault-%d.png" % kind)
-            xwd = subprocess.run(["xwd", "-root", "-silent"], env=x.env, stdout=subprocess.PIPE, check=True).stdout
-            subprocess.run(["convert", "xwd:-", path], input=xwd, check=True)
+            subprocess.run(["convert", "xwd:-", path], input=sample_desktop.grab(x), check=True)
             print(path)
             saver.dismiss()
     finally:

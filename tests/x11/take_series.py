@@ -25,10 +25,6 @@ SERIES = {
 }
 
 
-def grab(x):
-    return subprocess.run(["xwd", "-root", "-silent"], env=x.env, stdout=subprocess.PIPE, check=True).stdout
-
-
 def main():
     build, out = sys.argv[1], sys.argv[2]
     font = subprocess.run(["fc-match", "-f", "%{file}", "sans"], stdout=subprocess.PIPE, text=True).stdout
@@ -41,7 +37,7 @@ def main():
             start = time.monotonic()
             shots = []  # (seconds, xwd bytes) whenever the screen changed
             while time.monotonic() - start < seconds:
-                data = grab(x)
+                data = sample_desktop.grab(x)
                 if not shots or data != shots[-1][1]:
                     shots.append((time.monotonic() - start, data))
             picked = [shots[round(i * (len(shots) - 1) / (keep - 1))] for i in range(keep)] if len(shots) > keep else shots

@@ -286,11 +286,12 @@ class SettingsDialogTest(DialogTestCase):
         self.assert_quiet_exit(program, "the dialog losing its X server")
         self.assertEqual(self.x.read_profile(), before)
 
-    def test_without_a_display_nothing_opens_quietly(self):
+    def test_without_a_display_nothing_opens_and_it_says_so(self):
         env = dict(self.x.env)
         env.pop("DISPLAY")
         program = self.start("/c", env=env)
-        self.assert_quiet_exit(program, "the dialog without a display")
+        self.assertEqual(program.wait_exit(), 0)
+        self.assertEqual(program.output(), "scrwarpvue: no X display to open the settings dialog on (is DISPLAY set?)\n")
         self.assertIsNone(self.x.read_profile())
 
     def test_saver_cannot_start_while_the_dialog_is_open(self):

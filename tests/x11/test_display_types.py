@@ -2,7 +2,7 @@
 distorted exactly as the fault's closed-form mapping says."""
 
 import xharness
-from fault_pictures import BLACK, expected
+from fault_pictures import BLACK, expected, scorch_only
 
 
 class DisplayTypes(xharness.SaverTestCase):
@@ -48,16 +48,7 @@ class LargeScreen(xharness.SaverTestCase):
         self.x.write_profile(DispType=7, EternalFire=1)
         saver = self.start()
         w, h, p = self.w, self.h, self.pattern
-
-        def scorch_only(pixels):
-            bad = [i for i in range(w * h) if pixels[i] != p[i]]
-            if not bad or len(bad) == w * h:
-                return False  # the desktop before the saver's window, or its black before the tick
-            xs = [i % w for i in bad]
-            ys = [i // w for i in bad]
-            return max(xs) - min(xs) < 275 and max(ys) - min(ys) < 317
-
-        shown = self.x.wait_for_screen(p, "the desktop with a scorch on it", accept=scorch_only)
+        shown = self.x.wait_for_screen(p, "the desktop with a scorch on it", accept=scorch_only(w, h, p))
         self.assertGreater(sum(1 for i in range(w * h) if shown[i] == p[i]), w * h // 2)
         self.x.xdotool("key", "space")
         self.assert_quiet_exit(saver, "type 7")

@@ -101,7 +101,7 @@ class Lifecycle(xharness.SaverTestCase):
 
     def test_command_line_manners(self):
         """--help and --version answer on standard output; a command line that starts nothing, and the
-        saver without a display, say so in one line on standard error; the exit code is always 0."""
+        saver or the dialog without a display, say so in one line on standard error; the exit code is always 0."""
         no_display = dict(self.x.env)
         no_display.pop("DISPLAY")
         cases = [
@@ -109,7 +109,8 @@ class Lifecycle(xharness.SaverTestCase):
             (["--version"], self.x.env, "scrwarpvue 1.", ""),
             ([], self.x.env, "", "scrwarpvue: nothing to start"),
             (["/p", "1234"], self.x.env, "", "scrwarpvue: nothing to start"),
-            (["/s"], no_display, "", "scrwarpvue: no X display"),
+            (["/s"], no_display, "", "scrwarpvue: no X display to run the saver"),
+            (["/c"], no_display, "", "scrwarpvue: no X display to open the settings dialog"),
         ]
         for args, env, out, err in cases:
             with self.subTest(args=args):

@@ -6,6 +6,10 @@ the program is left.
 xscreensaver refuses to run hacks for root, so the daemon and its commands run as nobody (uid 65534)
 with a home of their own, and the program is copied where nobody can run it.
 
+On two monitors (RandR monitors on one wide screen) the daemon starts one copy per monitor, each in a
+window of its own, and each shows its own monitor's half of the desktop with the fault its command line
+chose, while the settings file keeps its own.
+
 With SCRWARPVUE_XSS_SHOT=FILE.png set, the test runs on a 1024x768 sample desktop and saves the screen
 under xscreensaver there (the README's picture)."""
 
@@ -37,8 +41,19 @@ def copies_running(path):
     return pids
 
 
+def window_locks():
+    """The one-copy locks of nobody's copies that ran in a given window."""
+    found = []
+    for place in ("/run/user/%d" % NOBODY, "/tmp/scrwarpvue-%d" % NOBODY):
+        if os.path.isdir(place):
+            found += [name for name in os.listdir(place) if name.startswith("SCRWARPVUE@")]
+    return found
+
+
 class UnderXscreensaver(xharness.SaverTestCase):
     SCREEN = (1024, 768) if SHOT else (320, 240)
+    MONITORS = ()  # xrandr --setmonitor arguments, one tuple a monitor
+    OPTIONS = ""   # the hack's options on the programs line
 
     def setUp(self):
         if os.geteuid() != 0:
@@ -60,7 +75,7 @@ class UnderXscreensaver(xharness.SaverTestCase):
         with open(os.path.join(self.home, ".xscreensaver"), "w") as f:
             f.write("mode: one\nselected: 0\ntimeout: 1:00:00\nlock: False\nsplash: False\n"
                     "fade: False\nunfade: False\ndpmsEnabled: False\ngrabDesktopImages: True\n"
-                    "programs: %s --root \\n\n" % self.program)
+                    "programs: \"SCRWARPVUE\" %s --root %s\\n\n" % (self.program, self.OPTIONS))
         config = os.path.join(self.home, ".config")
         runtime = os.path.join(self.home, "run")
         os.mkdir(config)
@@ -72,6 +87,8 @@ class UnderXscreensaver(xharness.SaverTestCase):
             os.chown(path, NOBODY, NOBODY)
         self.env = dict(self.x.env, HOME=self.home, XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime,
                         USER="nobody", LOGNAME="nobody")
+        for monitor in self.MONITORS:
+            self.x.run("xrandr", "--setmonitor", *monitor, stdout=subprocess.DEVNULL)
         self.log = open(os.path.join(self.x.tmp, "xscreensaver.log"), "w+")
         self.addCleanup(self.log.close)
         self.daemon = subprocess.Popen(as_nobody("xscreensaver", "-no-splash", "-verbose"), env=self.env,
@@ -104,23 +121,50 @@ class UnderXscreensaver(xharness.SaverTestCase):
         self.log.seek(0)
         return self.log.read()
 
+    def activate(self, want, what, copies=1):
+        self.command("-activate")
+        try:
+            self.x.wait_for_screen(want, what)
+            xharness.wait_for(lambda: len(copies_running(self.program)) == copies, "%d hack processes" % copies)
+        except AssertionError as e:
+            raise AssertionError("%s\nxscreensaver said:\n%s" % (e, self.daemon_log()[-3000:])) from None
+
+    def deactivate(self):
+        self.command("-deactivate")
+        xharness.wait_for(lambda: not copies_running(self.program), "the hack to end")
+        self.x.wait_for_screen(self.pattern, "the desktop back")
+
     def test_activate_shows_the_fault_and_deactivate_ends_it(self):
         want = [self.pattern[(self.h - 1 - y) * self.w + self.w - 1 - x] for y in range(self.h)
                 for x in range(self.w)]
-        self.command("-activate")
-        try:
-            self.x.wait_for_screen(want, "the desktop upside down and mirrored, under xscreensaver")
-            xharness.wait_for(lambda: copies_running(self.program), "the hack's process")
-        except AssertionError as e:
-            raise AssertionError("%s\nxscreensaver said:\n%s" % (e, self.daemon_log()[-3000:])) from None
+        self.activate(want, "the desktop upside down and mirrored, under xscreensaver")
         if SHOT:
             xwd = subprocess.run(["xwd", "-root", "-silent"], env=self.x.env, stdout=subprocess.PIPE, check=True,
                                  timeout=xharness.DEADLINE).stdout
             subprocess.run(["convert", "xwd:-", SHOT], input=xwd, check=True, timeout=xharness.DEADLINE)
 
-        self.command("-deactivate")
-        xharness.wait_for(lambda: not copies_running(self.program), "the hack to end")
-        self.x.wait_for_screen(self.pattern, "the desktop back")
+        self.deactivate()
+
+
+class TwoMonitors(UnderXscreensaver):
+    SCREEN = (640, 240)
+    MONITORS = (("left", "320/80x240/60+0+0", "screen"), ("right", "320/80x240/60+320+0", "none"))
+    OPTIONS = "--fault 5"  # mirrored, where the settings file says upside down and mirrored
+
+    # Run by the base class too; the single-monitor test belongs to it alone.
+    test_activate_shows_the_fault_and_deactivate_ends_it = None
+
+    def test_each_monitor_shows_its_own_half_with_the_chosen_fault(self):
+        half = self.w // 2
+        want = [self.pattern[y * self.w + (x // half) * half + half - 1 - x % half] for y in range(self.h)
+                for x in range(self.w)]
+        profile = os.path.join(self.env["XDG_CONFIG_HOME"], "SCRWARPVUE.ini")
+        self.activate(want, "each monitor's half of the desktop mirrored, under xscreensaver", copies=2)
+        self.assertEqual(len(window_locks()), 2, "one lock a window")
+        self.deactivate()
+        self.assertEqual(window_locks(), [], "the windows' locks are gone with their copies")
+        with open(profile) as f:
+            self.assertEqual(f.read(), "[SCRWARPVUE_SECTION]\nDispType=1\nEternalFire=0\n")
 
 
 if __name__ == "__main__":

@@ -82,6 +82,13 @@ def parse_xwd(data):
         rows = data[offset:offset + bytes_per_line * height]
         return width, height, [cells.get(rows[y * bytes_per_line + x], 0) for y in range(height)
                                for x in range(width)]
+    if bits_per_pixel == 24:
+        # What xwd writes when windows of other visuals are on the screen (xscreensaver's, at times).
+        used = masks[0] | masks[1] | masks[2]
+        rows = data[offset:offset + bytes_per_line * height]
+        order = "little" if byte_order == 0 else "big"
+        return width, height, [int.from_bytes(rows[y * bytes_per_line + 3 * x:y * bytes_per_line + 3 * x + 3], order)
+                               & used for y in range(height) for x in range(width)]
     if bits_per_pixel not in (16, 32):
         raise ValueError("expected 8, 16 or 32 bits per pixel, got %d" % bits_per_pixel)
     if bits_per_pixel == 32 and masks != (0xFF0000, 0xFF00, 0xFF):

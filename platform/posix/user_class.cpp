@@ -1,0 +1,27 @@
+// Window classes: registering one, and finding it by name.
+
+#include "user_state.h"
+
+#include <strings.h>
+
+namespace posix::user {
+
+const WindowClass *find_class(LPCSTR name) {
+    if (!name || IS_INTRESOURCE(name)) return nullptr;
+    for (auto &c : g_classes)
+        if (strcasecmp(c.name.c_str(), name) == 0) return &c;
+    return nullptr;
+}
+
+} // namespace posix::user
+
+using namespace posix::user;
+
+ATOM WINAPI RegisterClassA(const WNDCLASSA *wc) {
+    if (!wc || !wc->lpszClassName || IS_INTRESOURCE(wc->lpszClassName) || !wc->lpfnWndProc) return 0;
+    if (find_class(wc->lpszClassName)) return 0; // already registered
+    g_classes.push_back(WindowClass{wc->lpszClassName, *wc});
+    g_classes.back().wc.lpszClassName = nullptr;
+    g_classes.back().wc.lpszMenuName = nullptr;
+    return ATOM(0xC000 + g_classes.size());
+}
