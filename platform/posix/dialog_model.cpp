@@ -4,7 +4,7 @@
 // group (and choose a radio button they land on), Enter presses the focused push button or else the
 // default one, Escape cancels. Both dialog backends drive this one model.
 
-#include "dialog_backend.h"
+#include "dialog_model.h"
 
 #include <cstring>
 

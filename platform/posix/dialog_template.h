@@ -1,11 +1,34 @@
-// Parsing of dialog templates, standard and extended, into what the backends build windows from.
+// Dialog templates, standard and extended, parsed into what the backends build windows from.
 #pragma once
 
-#include "dialog_backend.h"
+#include "winapi_posix.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
+
+namespace backend {
+
+struct DialogControl {
+    int id;
+    DWORD style;
+    short x, y, cx, cy;
+    char klass[16];   // "BUTTON" etc.
+    const char *text; // UTF-8
+};
+struct DialogTemplate {
+    DWORD style;
+    short x, y, cx, cy;
+    const char *caption; // UTF-8
+    const char *font;
+    int point_size;
+    int count;
+    DialogControl *controls;
+};
+
+} // namespace backend
 
 namespace posix {
 

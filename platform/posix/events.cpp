@@ -174,6 +174,10 @@ void display_window_created() {
     g_close_sent = false;
 }
 
+void drain_termination_fd() {
+    drain_signal_pipe();
+}
+
 void wait_for_events(int timeout_ms) {
     backend::display().wait_events(timeout_ms, g_pipe_r);
     drain_signal_pipe();

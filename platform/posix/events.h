@@ -10,6 +10,9 @@ namespace posix {
 
 void display_window_created();        // a new saver window: it may be closed (once) again
 void wait_for_events(int timeout_ms); // the display's events and the termination signals
+// Empties termination_fd() (which another wait, a dialog's, found readable); termination_requested()
+// stays true.
+void drain_termination_fd();
 // Copies the screen rectangle (inside the screen) into dst, waiting for a capture the display finishes
 // later. False, with dst black, when the display refused it or did not finish in time.
 bool read_screen(int x, int y, int w, int h, uint32_t *dst, int dst_stride);

@@ -307,6 +307,12 @@ const DisplayBackend kHeadlessDisplay = {
 };
 
 // The dialogs.
+namespace {
+
+bool dialog_start(const DialogHost *) {
+    return true;
+}
+
 bool dialog_open(dialog::Model *m) {
     m->view = g.dialog; // the dialog it opened over
     g.dialog = m;
@@ -328,5 +334,18 @@ int message_box(HWND owner, dialog::Model *, const char *text, const char *capti
     g.boxes.push_back(headless::ShownBox{owner, text, caption, type});
     return g.box_hook ? g.box_hook(g.boxes.back()) : IDOK;
 }
+
+} // namespace
+
+extern const DialogBackend kHeadlessDialog;
+const DialogBackend kHeadlessDialog = {
+    .name = "headless",
+    .start = dialog_start,
+    .open = dialog_open,
+    .update = dialog_update,
+    .run = dialog_run,
+    .close = dialog_close,
+    .message_box = message_box,
+};
 
 } // namespace backend
