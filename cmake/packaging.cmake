@@ -2,6 +2,10 @@
 include(GNUInstallDirs)
 
 install(TARGETS scrwarpvue RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The dialog's module, where the program looks for it: lib/<multiarch>/scrwarpvue beside its own folder
+# (a private module, not a library for others: neither versioned nor executable, nor for ldconfig).
+install(TARGETS scrwarpvue_dialog LIBRARY DESTINATION ${SCRWARPVUE_MODULE_DIR}
+        PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 
 # Debian's xscreensaver runs hacks from libexec/xscreensaver; a relative link there finds the program
 # wherever the tree is unpacked.
@@ -55,7 +59,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The dependencies are the shared libraries the program links, as dpkg-shlibdeps finds them.
+# The dependencies are the shared libraries the program and its dialog module link, as dpkg-shlibdeps
+# finds them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What starts it is the user's choice: xscreensaver (the usual one), or an idle tool calling /s.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | xautolock")

@@ -28,7 +28,7 @@ const DialogBackend *load_gtk_module(const char **why) {
     static std::string message;
     const std::string folder = program_folder();
     const std::string places[] = {folder + "/" + kDialogModuleName,
-                                  folder + "/../lib/scrwarpvue/" + kDialogModuleName};
+                                  folder + "/" SCRWARPVUE_MODULE_DIR "/" + kDialogModuleName};
     for (const std::string &place : places) {
         if (access(place.c_str(), F_OK) != 0) continue;
         void *module = dlopen(place.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -44,7 +44,7 @@ const DialogBackend *load_gtk_module(const char **why) {
         return nullptr;
     }
     message = std::string("the settings dialog is not installed: no ") + kDialogModuleName + " in " + folder +
-              " or " + folder + "/../lib/scrwarpvue";
+              " or " + folder + "/" SCRWARPVUE_MODULE_DIR;
     *why = message.c_str();
     return nullptr;
 }

@@ -1,5 +1,6 @@
 // The shared module that holds the GTK dialog backend, found beside the program (the build tree) or in
-// ../lib/scrwarpvue/ from it (where cmake --install and the package put it), and loaded on first use.
+// SCRWARPVUE_MODULE_DIR from the program's folder (../lib/<multiarch>/scrwarpvue, where cmake --install
+// and the package put it), and loaded on first use.
 #pragma once
 
 #include "dialog_backend.h"

@@ -1,7 +1,7 @@
 """What a user installs. `cmake --install` puts exactly the program, its xscreensaver link and config,
 the man page, the menu entry and the icons under the prefix; `cpack -G DEB` makes a .deb holding the
 same files under /usr whose dependencies are shared libraries only; and the program unpacked from it
-runs the saver as xscreensaver starts it. lintian, Debian's package checker, finds neither errors nor
+runs the saver as xscreensaver starts it, and finds its dialog module. lintian, Debian's package checker, finds neither errors nor
 warnings in the .deb."""
 
 import os
@@ -17,8 +17,10 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import xharness  # noqa: E402
 
 BUILD = os.environ.get("BUILD_DIR", "")
+MULTIARCH = subprocess.run(["gcc", "-print-multiarch"], stdout=subprocess.PIPE, text=True).stdout.strip()
 INSTALLED = {
     "bin/scrwarpvue",
+    "lib/%s/scrwarpvue/scrwarpvue-dialog.so" % MULTIARCH,
     "libexec/xscreensaver/scrwarpvue",
     "share/xscreensaver/config/scrwarpvue.xml",
     "share/man/man6/scrwarpvue.6.gz",
@@ -123,6 +125,21 @@ class Package(unittest.TestCase):
                 saver.kill()
                 saver.wait()
             saver.stdout.close()
+        # The settings dialog, from the module the package put beside the program's folder.
+        dialog = subprocess.Popen([os.path.join(root, "usr/bin/scrwarpvue"), "/c"], env=x.env,
+                                  stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        try:
+            xharness.wait_for(lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "設定$"],
+                                                     env=x.env, stdout=subprocess.DEVNULL).returncode == 0,
+                              "the unpacked program's settings dialog")
+            dialog.send_signal(signal.SIGTERM)
+            self.assertEqual(dialog.wait(xharness.DEADLINE), 0)
+            self.assertEqual(dialog.stdout.read(), b"")
+        finally:
+            if dialog.poll() is None:
+                dialog.kill()
+                dialog.wait()
+            dialog.stdout.close()
 
 
 if __name__ == "__main__":

@@ -8,6 +8,7 @@ positions and sends the close request a window manager would send."""
 import ctypes
 import ctypes.util
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -293,6 +294,21 @@ class SettingsDialogTest(DialogTestCase):
         self.assertEqual(program.wait_exit(), 0)
         self.assertEqual(program.output(), "scrwarpvue: no X display to open the settings dialog on (is DISPLAY set?)\n")
         self.assertIsNone(self.x.read_profile())
+
+    def test_a_missing_dialog_module_is_said_in_one_line(self):
+        # The program alone, without its dialog module beside it or installed next to it.
+        alone = os.path.join(self.x.tmp, "bin", "scrwarpvue")
+        os.makedirs(os.path.dirname(alone))
+        shutil.copy(xharness.SCRWARPVUE, alone)
+        done = subprocess.run([alone, "/c"], env=self.x.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              text=True, timeout=DEADLINE)
+        self.assertEqual((done.returncode, done.stdout), (0, ""))
+        self.assertRegex(done.stderr, r"^scrwarpvue: the settings dialog is not installed: no "
+                                      r"scrwarpvue-dialog\.so in [^\n]*\n$")
+        self.assertIsNone(self.x.read_profile())
+        again, window = self.open_dialog()  # the lock went with it
+        self.key(window, "the dialog", "Escape")
+        self.assert_quiet_exit(again, "a dialog after the missing module")
 
     def test_saver_cannot_start_while_the_dialog_is_open(self):
         dialog, window = self.open_dialog(DispType=2, DispRobo=1)

@@ -42,6 +42,17 @@ class Lifecycle(xharness.SaverTestCase):
         self.x.xdotool("key", "space")
         self.assert_quiet_exit(first, "the first copy")
 
+    def test_the_running_saver_maps_no_toolkit(self):
+        # The dialog's toolkit lives in a module of its own that only the dialog loads.
+        saver = self.start_mirror()
+        with open("/proc/%d/maps" % saver.proc.pid) as f:
+            libraries = {os.path.basename(line.split()[-1]) for line in f if "/" in line}
+        toolkit = [n for n in libraries if n.startswith(("libgtk", "libgdk", "libgobject", "libpango", "libcairo",
+                                                        "scrwarpvue-dialog"))]
+        self.assertEqual(toolkit, [], "the saver mapped %s" % toolkit)
+        self.assertTrue(any(n.startswith("libX11.so") for n in libraries), libraries)  # read while it ran
+        saver.dismiss()
+
     def test_signals_end_the_saver_quietly(self):
         for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
             with self.subTest(signal=sig.name):
