@@ -27,6 +27,7 @@ struct HBITMAP__ : GdiObject {
     Surface surf;
     bool stock = false;        // the 1x1 bitmap every new memory surface starts with
     HDC selected_in = nullptr; // the memory surface holding it, if any
+    size_t mapped_bytes = 0;   // pixels mapped from the system rather than allocated (see gdi.cpp)
 };
 
 struct HBRUSH__ : GdiObject {

@@ -2,9 +2,8 @@
 // pointer grabbed and the pointer hidden on request; or, given a parent window, a plain child of it that
 // fills it, with nothing grabbed and the pointer left as the parent's owner set it.
 
+#include "empty_cursor.h"
 #include "x11_state.h"
-
-#include <X11/cursorfont.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -14,14 +13,10 @@
 namespace x11 {
 namespace {
 
+// The hidden pointer is an empty cursor; while shown, the pointer is the one the desktop gave the root
+// window (cursor None), as it was before the saver came.
 void make_cursors() {
-    if (g.invisible) return;
-    char zero = 0;
-    Pixmap empty = XCreateBitmapFromData(g.dpy, g.root, &zero, 1, 1);
-    XColor black{};
-    g.invisible = XCreatePixmapCursor(g.dpy, empty, empty, &black, &black, 0, 0);
-    XFreePixmap(g.dpy, empty);
-    g.arrow = XCreateFontCursor(g.dpy, XC_left_ptr);
+    if (!g.invisible) g.invisible = create_empty_cursor(g.dpy, g.root);
 }
 
 // Waits (up to two seconds) for the window's MapNotify.
@@ -52,7 +47,7 @@ bool grab_both(Window w, Bool owner_events) {
                        GrabSuccess;
         if (!pointer)
             pointer = XGrabPointer(g.dpy, w, owner_events, ButtonPressMask | PointerMotionMask, GrabModeAsync,
-                                   GrabModeAsync, None, g.cursor_visible ? g.arrow : g.invisible,
+                                   GrabModeAsync, None, g.cursor_visible ? None : g.invisible,
                                    CurrentTime) == GrabSuccess;
         if (keyboard && pointer) return true;
         if (posix::now_ms() >= deadline) break;
@@ -86,7 +81,7 @@ bool grab_input() {
 void move_grabs_to_window() {
     XGrabKeyboard(g.dpy, g.win, True, GrabModeAsync, GrabModeAsync, CurrentTime);
     XGrabPointer(g.dpy, g.win, True, ButtonPressMask | PointerMotionMask, GrabModeAsync, GrabModeAsync, None,
-                 g.cursor_visible ? g.arrow : g.invisible, CurrentTime);
+                 g.cursor_visible ? None : g.invisible, CurrentTime);
 }
 
 void ungrab_input() {
@@ -133,7 +128,7 @@ bool keep_on_top() {
 
 void apply_cursor() {
     if (!alive() || !g.win || g.embedded) return;
-    Cursor c = g.cursor_visible ? g.arrow : g.invisible;
+    Cursor c = g.cursor_visible ? None : g.invisible;
     XDefineCursor(g.dpy, g.win, c);
     if (g.grabbed) XChangeActivePointerGrab(g.dpy, ButtonPressMask | PointerMotionMask, c, CurrentTime);
     XFlush(g.dpy);

@@ -53,7 +53,7 @@ struct State {
     bool grabbed = false;
     bool shown = false;           // mapped by show_window; while hidden its pixels may serve the capture
     bool layer_presented = false; // the layer pushed something since the window was shown
-    Cursor invisible = 0, arrow = 0;
+    Cursor invisible = 0;         // shown: None, the root window's
     bool cursor_visible = true;
 };
 
