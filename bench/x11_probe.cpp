@@ -12,6 +12,11 @@
 //                                         the milliseconds from the press, and when CX CY CRGB are given,
 //                                         "complete" or "drawing": whether pixel (CX, CY) already showed
 //                                         CRGB right after the press
+//   x11_probe change                      prints "ready" once it has read the screen as it is, then
+//                                         watches a grid of rows: prints the monotonic clock (ms) when
+//                                         the screen first differs from that ("covered"), then when it
+//                                         first shows a picture that is neither that nor black (at least
+//                                         a quarter of the watched pixels lit and one of them changed)
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
@@ -26,6 +31,7 @@
 #include <sys/resource.h>
 #include <sys/shm.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -89,6 +95,45 @@ int key(Display *dpy, char **argv, int argc, double timeout_ms) {
     return 0;
 }
 
+// The pixels of a few rows across the screen, every 8th column of each.
+constexpr int kRows = 9;
+std::vector<unsigned long> grid(Display *dpy) {
+    const int screen = DefaultScreen(dpy), w = DisplayWidth(dpy, screen), h = DisplayHeight(dpy, screen);
+    std::vector<unsigned long> out;
+    for (int r = 0; r < kRows; ++r) {
+        XImage *img = XGetImage(dpy, DefaultRootWindow(dpy), 0, h * (2 * r + 1) / (2 * kRows), unsigned(w), 1,
+                                AllPlanes, ZPixmap);
+        for (int x = 3; x < w; x += 8)
+            out.push_back(img ? XGetPixel(img, x, 0) & 0xFFFFFF : 0);
+        if (img) XDestroyImage(img);
+    }
+    return out;
+}
+
+int change(Display *dpy, double timeout_ms) {
+    const std::vector<unsigned long> desktop = grid(dpy);
+    std::printf("ready\n");
+    std::fflush(stdout);
+    const double start = now_ms();
+    double covered = -1;
+    while (now_ms() - start < timeout_ms) {
+        const std::vector<unsigned long> now = grid(dpy);
+        size_t changed = 0, lit = 0;
+        for (size_t i = 0; i < now.size(); ++i) {
+            changed += now[i] != desktop[i];
+            lit += now[i] != 0;
+        }
+        const double t = now_ms();
+        if (covered < 0 && changed > 0) covered = t;
+        if (covered >= 0 && changed > 0 && lit * 4 >= now.size()) {
+            std::printf("%.3f %.3f\n", covered, t);
+            return 0;
+        }
+        usleep(500);
+    }
+    return 1;
+}
+
 int shmwait(Display *dpy, int w, int h, int n) {
     int screen = DefaultScreen(dpy);
     XSetWindowAttributes attrs{};
@@ -141,6 +186,8 @@ int main(int argc, char **argv) {
                    std::strtoul(argv[6], nullptr, 16), 60000);
     else if (argc == 5 && std::strcmp(argv[1], "shmwait") == 0)
         rc = shmwait(dpy, std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
+    else if (argc == 2 && std::strcmp(argv[1], "change") == 0)
+        rc = change(dpy, 60000);
     else if ((argc == 5 || argc == 8 || argc == 11) && std::strcmp(argv[1], "key") == 0)
         rc = key(dpy, argv + 2, argc - 2, 60000);
     XCloseDisplay(dpy);

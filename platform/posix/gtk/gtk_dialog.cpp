@@ -8,6 +8,10 @@
 #include "gtk_start.h"
 #include "gtk_window_name.h"
 
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
+
 #include <vector>
 
 namespace gtk_dialog {
@@ -44,6 +48,15 @@ void on_clicked(GtkButton *button, gpointer data) {
 gboolean on_map(GtkWidget *window, GdkEvent *, gpointer) {
     gtk_window_present(GTK_WINDOW(window));
     return FALSE;
+}
+
+bool on_x11(GtkWidget *window) {
+#ifdef GDK_WINDOWING_X11
+    return GDK_IS_X11_DISPLAY(gtk_widget_get_display(window));
+#else
+    (void)window;
+    return false;
+#endif
 }
 
 gboolean on_delete(GtkWidget *, GdkEvent *, gpointer data) {
@@ -100,7 +113,9 @@ gboolean on_key(GtkWidget *, GdkEventKey *event, gpointer data) {
 } // namespace
 
 void take_focus_when_mapped(GtkWidget *window) {
-    g_signal_connect(window, "map-event", G_CALLBACK(on_map), nullptr);
+    // A Wayland compositor gives a new window the keyboard itself; asking it there again on every map
+    // (GDK maps the window anew for each activation) would go round for ever.
+    if (on_x11(window)) g_signal_connect(window, "map-event", G_CALLBACK(on_map), nullptr);
 }
 
 void flush_display() {
