@@ -190,29 +190,32 @@ HBITMAP decode_dib(const uint8_t *data, size_t size) {
         const uint8_t *q = data + palette + size_t(i) * entry_size;
         table[i] = (uint32_t(q[2]) << 16) | (uint32_t(q[1]) << 8) | q[0];
     }
+    // One loop per pixel format, chosen once per row rather than for every pixel: the program loads its
+    // 71 bitmaps before it covers the screen. Indices beyond a short palette read the zeroed table: black.
     for (int64_t y = 0; y < h; ++y) {
         const uint8_t *row = data + pixels + stride * size_t(top_down ? y : h - 1 - y);
         uint32_t *out = b->surf.px + size_t(y) * b->surf.stride;
-        for (int64_t x = 0; x < w; ++x) {
-            uint32_t px;
-            switch (bits) {
-            case 1:
-                px = table[(row[x / 8] >> (7 - x % 8)) & 1];
-                break;
-            case 4:
-                px = table[(row[x / 2] >> (x % 2 ? 0 : 4)) & 15];
-                break;
-            case 8:
-                px = table[row[x]];
-                break;
-            case 24:
-                px = (uint32_t(row[x * 3 + 2]) << 16) | (uint32_t(row[x * 3 + 1]) << 8) | row[x * 3];
-                break;
-            default:
-                px = u32(row + x * 4) & 0x00FFFFFF;
-                break;
-            }
-            out[x] = px; // indices beyond a short palette read the zeroed table: black
+        switch (bits) {
+        case 1:
+            for (int64_t x = 0; x < w; ++x)
+                out[x] = table[(row[x / 8] >> (7 - x % 8)) & 1];
+            break;
+        case 4:
+            for (int64_t x = 0; x < w; ++x)
+                out[x] = table[(row[x / 2] >> (x % 2 ? 0 : 4)) & 15];
+            break;
+        case 8:
+            for (int64_t x = 0; x < w; ++x)
+                out[x] = table[row[x]];
+            break;
+        case 24:
+            for (int64_t x = 0; x < w; ++x)
+                out[x] = (uint32_t(row[x * 3 + 2]) << 16) | (uint32_t(row[x * 3 + 1]) << 8) | row[x * 3];
+            break;
+        default:
+            for (int64_t x = 0; x < w; ++x)
+                out[x] = u32(row + x * 4) & 0x00FFFFFF;
+            break;
         }
     }
     return b;
