@@ -87,6 +87,17 @@ bool convert_capture(const uint8_t *src, int bw, int bh, int stride, uint32_t fo
     if (bpp == 0 || transform < 0 || transform > 7) return false;
     int w, h;
     transformed_size(transform, bw, bh, &w, &h);
+    if (transform == 0 && (format == kXrgb8888 || format == kArgb8888)) {
+        // The usual case, row by row: only the unused top byte to clear.
+        for (int y = 0; y < h; ++y) {
+            const uint8_t *in = src + size_t(y_invert ? bh - 1 - y : y) * size_t(stride);
+            uint32_t *out = dst + size_t(y) * size_t(dst_stride);
+            std::memcpy(out, in, size_t(w) * 4);
+            for (int x = 0; x < w; ++x)
+                out[x] &= 0xFFFFFF;
+        }
+        return true;
+    }
     // Picture pixel (x, y) comes from buffer pixel (bx, by) = (x0 + x*dxx + y*dxy, y0 + x*dyx + y*dyy):
     // the buffer holds the picture turned by the transform (quarter turns counter-clockwise, the
     // flipped ones mirrored left to right first), which is undone here.
