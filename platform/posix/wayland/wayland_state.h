@@ -113,8 +113,9 @@ inline bool alive() {
 
 // connection.cpp
 bool connect(const char **why);
-// Handles what the connection holds, reading what arrived without waiting. Returns false once it is lost.
-bool dispatch_now();
+// Handles what the connection holds, reading what arrived without waiting. Returns how many events it
+// handled, or -1 once the connection is lost.
+int dispatch_now();
 // The connection broke, or the compositor sent a protocol error: the run ends as on SIGTERM.
 void connection_lost();
 // The size of the covered output in its physical pixels, turned as the user sees it.
