@@ -96,6 +96,7 @@ struct State {
     int stale[2][4] = {};
     wl_callback *frame = nullptr; // the frame callback asked for at the last commit, until it comes
     bool capture_failed = false;  // the snapshot could not be taken: the run ends without covering
+    bool spare_dirty = false;     // the second buffer held the snapshot's capture: all of it is stale
 
     // What the seat's devices report.
     wl_pointer *pointer = nullptr;
