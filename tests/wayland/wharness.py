@@ -269,12 +269,19 @@ class Sway:
 
 
 class Program:
-    """The program running on the sway as the account; its output is collected."""
+    """The program running on the sway as the account; its output is collected. As a context manager,
+    it is killed at the end of the block if it still runs."""
 
     def __init__(self, sway, args, env=None):
         self.out = tempfile.TemporaryFile()
         self.proc = subprocess.Popen(sway.as_account([os.path.join(sway.bin, "scrwarpvue"), *args]),
                                      env=env or sway.env, stdout=self.out, stderr=subprocess.STDOUT)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
 
     def running(self):
         return self.proc.poll() is None
