@@ -45,6 +45,9 @@ struct DisplayBackend {
     // line (static text, no newline, shown by the program at start), else it stays null (no display of
     // this kind at all: the choice goes on quietly).
     bool (*open)(const char **why) = nullptr;
+    // When open fails with a reason, no later backend is tried: the session is this display's, and
+    // another one beside it (an X server under a compositor) would show nothing that matters.
+    bool refusal_ends_choice = false;
     // Before open: the saver lives inside this window of another client (xscreensaver's, on X11), 0 being
     // the root window. The screen is then that window: its size, its place, and as its picture the
     // desktop that client saved for it. May be null: the backend cannot do this and is not chosen when
@@ -105,8 +108,8 @@ struct DisplayBackend {
 
 // The backend the layer draws through, chosen at the first call: the one SCRWARPVUE_BACKEND names, else
 // the first of the table that opens (skipping those that cannot live in a host window when one was
-// asked for). When none opens, a backend of no display at all: a 0 x 0 screen, no window, captures
-// refused.
+// asked for, and stopping at one that refuses with refusal_ends_choice). When none opens, a backend of no
+// display at all: a 0 x 0 screen, no window, captures refused.
 const DisplayBackend &display();
 // Whether a backend opened; else *why says why, in one line.
 bool display_available(const char **why);

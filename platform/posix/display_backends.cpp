@@ -1,7 +1,8 @@
 // The table of display backends and the choice among them. Each backend is one entry, defined in its own
 // folder; a build holds the entries its library names (SCRWARPVUE_DISPLAY_X11 and the like, set by the
-// build): the program x11, the tests headless. The first entry that opens is taken, in table order,
-// unless SCRWARPVUE_BACKEND names one; when none opens, the layer draws through a backend of no display.
+// build): the program wayland and x11, the tests headless. The first entry that opens is taken, in table
+// order, unless SCRWARPVUE_BACKEND names one; when none opens, the layer draws through a backend of no
+// display.
 
 #include "display_backend.h"
 
@@ -12,6 +13,9 @@
 
 namespace backend {
 
+#ifdef SCRWARPVUE_DISPLAY_WAYLAND
+extern const DisplayBackend kWaylandDisplay;
+#endif
 #ifdef SCRWARPVUE_DISPLAY_X11
 extern const DisplayBackend kX11Display;
 #endif
@@ -23,6 +27,9 @@ namespace {
 
 // In the order they are tried.
 const DisplayBackend *const kBackends[] = {
+#ifdef SCRWARPVUE_DISPLAY_WAYLAND
+    &kWaylandDisplay, // before x11: under a compositor, Xwayland's DISPLAY is set too
+#endif
 #ifdef SCRWARPVUE_DISPLAY_X11
     &kX11Display,
 #endif
@@ -111,6 +118,7 @@ const DisplayBackend *choose_display(const DisplayBackend *const *table, size_t 
             return b;
         }
         if (!*why) *why = reason;
+        if (reason && b->refusal_ends_choice) return nullptr;
     }
     if (is_forced && !named) {
         g_message = std::string("no display backend named \"") + forced + "\" (this build has:";

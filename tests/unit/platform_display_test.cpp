@@ -68,6 +68,18 @@ TEST(DisplayChoice, ForcedByNameElseTheFirstThatOpens) {
         }
         EXPECT_EQ(g_hosted_in, k.hosted && k.chosen ? 0x2aul : 0ul);
     }
+    // A backend that reaches its display and refuses it, when its refusal ends the choice (Wayland's,
+    // beside an Xwayland DISPLAY), keeps the next from being tried; failing quietly, it does not.
+    backend::DisplayBackend ends = b;
+    ends.refusal_ends_choice = true;
+    const backend::DisplayBackend *const stopping[] = {&a, &ends, &c};
+    g_probes[0] = {false, nullptr}, g_probes[1] = {false, "b says"}, g_probes[2] = {true, nullptr};
+    const char *why = nullptr;
+    EXPECT_EQ(backend::choose_display(stopping, 3, nullptr, false, 0, &why), nullptr);
+    EXPECT_STREQ(why, "b says");
+    EXPECT_EQ(backend::choose_display(stopping, 3, "c", false, 0, &why), &c);
+    g_probes[1] = {false, nullptr};
+    EXPECT_EQ(backend::choose_display(stopping, 3, nullptr, false, 0, &why), &c);
 }
 
 // --- A display that finishes later ---
