@@ -34,7 +34,7 @@ class Session(wharness.SwayTestCase):
         written = self.sway.read_profile()
         self.sway.proc.kill()
         self.sway.proc.wait()
-        self.assertEqual(program.wait_exit(), 0, program.output())
+        self.assert_quiet_exit(program, "sway going away")
         self.assertEqual(self.sway.read_profile(), written)
         self.assertEqual(os.listdir(self.sway.config), ["SCRWARPVUE.ini"], "something left beside the file")
 

@@ -132,10 +132,14 @@ class Sway:
         self.proc = subprocess.Popen(
             self.as_account(["sway", "-c", conf]), stdout=self.log, stderr=subprocess.STDOUT,
             env=dict(self.base_env, WLR_BACKENDS="headless", WLR_RENDERER="pixman", WLR_LIBINPUT_NO_DEVICES="1"),
-            start_new_session=True)  # its own process group: swaybg and anything it starts go with it
+            start_new_session=True)  # its own process group: swaybg goes with it
         self.display = wait_for(self._socket, "sway's Wayland socket")
         self.env = dict(self.base_env, WAYLAND_DISPLAY=self.display,
                         SWAYSOCK=wait_for(self._ipc_socket, "sway's IPC socket"))
+        # A keyboard on the seat for the whole session, as a real one is: each wtype adds a keyboard of
+        # its own only while it runs, and a client hears keys only from keyboards there before them.
+        self.keyboard = subprocess.Popen(self.as_account(["wtype", "-s", "2000000"]), env=self.env)
+        wait_for(lambda: self.query("get_seats")[0]["capabilities"] & 2, "the keyboard on the seat")
         self.wallpapers["HEADLESS-1"] = self.desktop_rgb
         self.wait_for_screen(self.desktop_rgb, "the wallpaper")
 
@@ -171,6 +175,9 @@ class Sway:
         return ["setpriv", "--reuid=%d" % self.uid, "--regid=%d" % self.gid, "--clear-groups", *argv]
 
     def close(self):
+        if getattr(self, "keyboard", None):
+            self.keyboard.kill()
+            self.keyboard.wait()
         if self.proc and self.proc.poll() is None:
             try:
                 os.killpg(self.proc.pid, signal.SIGTERM)
