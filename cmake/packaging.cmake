@@ -48,7 +48,7 @@ set(CPACK_PACKAGE_NAME scrwarpvue)
 set(CPACK_PACKAGE_VENDOR "SCRWARPVUE")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "screen saver that pretends the monitor broke")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Takes a picture of the desktop and shows it distorted in one of eight monitor\nfaults, with a small robot under the vertical-sync fault and a burning hole\nunder the overvoltage fault. Runs under xscreensaver as a hack, its fault\nchosen in xscreensaver's settings, or on its own from an idle tool such as\nxautolock.")
+    "Takes a picture of the desktop and shows it distorted in one of eight monitor\nfaults, with a small robot under the vertical-sync fault and a burning hole\nunder the overvoltage fault. Runs under xscreensaver as a hack, its fault\nchosen in xscreensaver's settings, or on its own from an idle tool such as\nxautolock, or swayidle on Wayland compositors of the wlroots family (sway,\nHyprland, river, labwc, wayfire, niri).")
 set(CPACK_PACKAGE_CONTACT "SCRWARPVUE developers <scrwarpvue@example.org>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
@@ -58,6 +58,6 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The dependencies are the shared libraries the program links, as dpkg-shlibdeps finds them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What starts it is the user's choice: xscreensaver (the usual one), or an idle tool calling /s.
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | xautolock")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | xautolock | swayidle")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-ipafont-gothic | fonts-vlgothic")
 include(CPack)

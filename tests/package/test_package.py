@@ -83,7 +83,7 @@ class Package(unittest.TestCase):
         self.assertRegex(debs[0], r"^scrwarpvue_\d+\.\d+\.\d+_[a-z0-9]+\.deb$")
         deb = os.path.join(out, debs[0])
 
-        self.assertEqual(self.run_tool("dpkg-deb", "-f", deb, "Suggests").strip(), "xscreensaver | xautolock")
+        self.assertEqual(self.run_tool("dpkg-deb", "-f", deb, "Suggests").strip(), "xscreensaver | xautolock | swayidle")
         # Errors and warnings only; lintian's infos (optional hardening, say) are advice.
         said = self.run_tool("lintian", "--no-tag-display-limit", deb)
         self.assertEqual([line for line in said.splitlines() if line[:2] in ("E:", "W:")], [], said)
@@ -94,7 +94,7 @@ class Package(unittest.TestCase):
         for name in names:
             self.assertRegex(name, r"^lib.*[0-9]", "%s is not a shared library's package" % name)
             self.assertNotRegex(name, r"-dev$|gtest|benchmark|mingw|wine")
-        for needed in ("libc6", "libx11-6", "libgtk-3-0"):
+        for needed in ("libc6", "libx11-6", "libgtk-3-0", "libwayland-client0"):
             self.assertIn(needed, names)
 
         listing = self.run_tool("dpkg-deb", "-c", deb)

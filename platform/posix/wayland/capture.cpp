@@ -2,7 +2,9 @@
 // ours before the cover is mapped, and turned into the effects' 0x00RRGGBB picture (capture_pixels.h).
 // The image-copy-capture protocol with an output capture source when the compositor offers both, else
 // wlroots' screencopy (its plain copy: the first frame as it is, not a wait for damage). Neither is asked
-// to paint the pointer. A capture that fails, or that the layer stops waiting for, ends the run.
+// to paint the pointer (a compositor that draws the pointer itself into its frames, as wlroots does when
+// the output has no cursor plane, leaves it in all the same). A capture that fails, or that the layer
+// stops waiting for, ends the run.
 
 #include "capture_pixels.h"
 #include "wayland_state.h"
@@ -14,6 +16,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace wayland {
 namespace {
@@ -37,16 +41,32 @@ struct Capture {
     // wlr screencopy
     zwlr_screencopy_frame_v1 *wlr_frame = nullptr;
     bool wlr_shm_offered = false;
+    bool borrowed = false; // the buffer is the cover's second one, not ours to free
     int wlr_stride = 0;
 };
 Capture c;
+
+// A buffer for the capture: the cover's second buffer when it has the same layout (the usual case: the
+// cover is configured, not yet shown, and that buffer is not needed before the first frame after the
+// black one), which saves a frame of memory; else one of its own.
+bool take_buffer(int w, int h, int stride, uint32_t format) {
+    ShmBuffer &spare = g.buffers[1];
+    if (spare.buffer && !g.mapped && format == kXrgb8888 && w == spare.w && h == spare.h &&
+        stride == spare.stride) {
+        c.buffer = spare;
+        c.borrowed = true;
+        g.spare_dirty = true;
+        return true;
+    }
+    return make_shm_buffer(&c.buffer, w, h, stride, format);
+}
 
 void release() {
     if (c.frame) ext_image_copy_capture_frame_v1_destroy(c.frame);
     if (c.session) ext_image_copy_capture_session_v1_destroy(c.session);
     if (c.source) ext_image_capture_source_v1_destroy(c.source);
     if (c.wlr_frame) zwlr_screencopy_frame_v1_destroy(c.wlr_frame);
-    free_shm_buffer(&c.buffer);
+    if (!c.borrowed) free_shm_buffer(&c.buffer);
     c = Capture{};
 }
 
@@ -62,6 +82,13 @@ void finish() {
     int pw, ph;
     transformed_size(c.transform, c.buffer.w, c.buffer.h, &pw, &ph);
     const bool whole = c.x == 0 && c.y == 0 && c.w == pw && c.h == ph;
+    // The picture's memory is most likely new: its pages come in with one call rather than one fault each,
+    // which on a large screen is most of the conversion's time. (A kernel without this ignores it.)
+    const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+    const uintptr_t from = reinterpret_cast<uintptr_t>(c.dst) & ~(page - 1);
+    const uintptr_t to =
+        reinterpret_cast<uintptr_t>(c.dst + size_t(c.h - 1) * size_t(c.dst_stride) + size_t(c.w));
+    if (c.w > 0 && c.h > 0) madvise(reinterpret_cast<void *>(from), to - from, MADV_POPULATE_WRITE);
     bool ok;
     if (whole) {
         ok = convert_capture(c.buffer.data, c.buffer.w, c.buffer.h, c.buffer.stride, c.format, c.transform,
@@ -124,7 +151,7 @@ void session_done(void *, ext_image_copy_capture_session_v1 *session) {
     if (c.frame || c.buffer.buffer) return;
     if (!choose_shm_format(c.formats.data(), int(c.formats.size()), &c.format)) return fail();
     const int bpp = shm_bytes_per_pixel(c.format);
-    if (!make_shm_buffer(&c.buffer, c.size_w, c.size_h, c.size_w * bpp, c.format)) return fail();
+    if (!take_buffer(c.size_w, c.size_h, c.size_w * bpp, c.format)) return fail();
     c.frame = ext_image_copy_capture_session_v1_create_frame(session);
     ext_image_copy_capture_frame_v1_add_listener(c.frame, &kFrameListener, nullptr);
     ext_image_copy_capture_frame_v1_attach_buffer(c.frame, c.buffer.buffer);
@@ -148,7 +175,7 @@ const ext_image_copy_capture_session_v1_listener kSessionListener = {
 void wlr_copy() {
     if (c.buffer.buffer) return;
     if (!c.wlr_shm_offered || shm_bytes_per_pixel(c.format) == 0) return fail();
-    if (!make_shm_buffer(&c.buffer, c.size_w, c.size_h, c.wlr_stride, c.format)) return fail();
+    if (!take_buffer(c.size_w, c.size_h, c.wlr_stride, c.format)) return fail();
     zwlr_screencopy_frame_v1_copy(c.wlr_frame, c.buffer.buffer);
 }
 void wlr_buffer(void *, zwlr_screencopy_frame_v1 *, uint32_t format, uint32_t w, uint32_t h,

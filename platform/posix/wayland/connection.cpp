@@ -228,29 +228,30 @@ void connection_lost() {
     g.reported |= posix::display_lost();
 }
 
-bool dispatch_now() {
-    if (!alive()) return false;
-    if (wl_display_dispatch_pending(g.dpy) < 0) {
-        connection_lost();
-        return false;
+int dispatch_now() {
+    if (!alive()) return -1;
+    int n = wl_display_dispatch_pending(g.dpy);
+    int more = 0;
+    while (n >= 0 && wl_display_prepare_read(g.dpy) != 0) {
+        if ((more = wl_display_dispatch_pending(g.dpy)) < 0) break;
+        n += more;
     }
-    while (wl_display_prepare_read(g.dpy) != 0) {
-        if (wl_display_dispatch_pending(g.dpy) < 0) {
-            connection_lost();
-            return false;
-        }
+    if (n < 0 || more < 0) {
+        connection_lost();
+        return -1;
     }
     wl_display_flush(g.dpy);
     pollfd p{wl_display_get_fd(g.dpy), POLLIN, 0};
     if (poll(&p, 1, 0) > 0) {
-        if (wl_display_read_events(g.dpy) < 0 || wl_display_dispatch_pending(g.dpy) < 0) {
+        if (wl_display_read_events(g.dpy) < 0 || (more = wl_display_dispatch_pending(g.dpy)) < 0) {
             connection_lost();
-            return false;
+            return -1;
         }
+        n += more;
     } else {
         wl_display_cancel_read(g.dpy);
     }
-    return true;
+    return n;
 }
 
 void physical_size(int *w, int *h) {
@@ -275,7 +276,8 @@ void screen_size(int *w, int *h) {
 void wait_events(int timeout_ms, int wake_fd) {
     g.reported = false;
     const int64_t before = posix::now_ms();
-    if (!dispatch_now()) {
+    const int handled = dispatch_now();
+    if (handled < 0) {
         // Lost: only the wake descriptor and the clock are left to wait on.
         if (timeout_ms == 0 || g.reported) return;
         pollfd p{wake_fd, POLLIN, 0};
@@ -283,7 +285,8 @@ void wait_events(int timeout_ms, int wake_fd) {
         return;
     }
     repeat_keys();
-    if (g.reported || timeout_ms == 0) return;
+    // Anything handled (a frame callback, a released buffer, a configure) may be what the layer waits for.
+    if (g.reported || handled > 0 || timeout_ms == 0) return;
     const int64_t deadline = timeout_ms < 0 ? -1 : before + timeout_ms;
     for (;;) {
         int64_t until = deadline;

@@ -146,11 +146,15 @@ void show_window(HWND hwnd, bool show) {
     if (show && !g.mapped) {
         // Not over a desktop that could not be pictured: the run is ending.
         if (g.capture_failed) return;
-        // Mapped with the window's pixels as they are (black: a window is erased when shown).
-        std::memset(g.buffers[0].data, 0, g.buffers[0].size);
+        // Mapped with the window's pixels as they are: black, as a window is when shown, and as the
+        // first buffer still is (a new memory file reads as zeros; not touching it here spares the
+        // time its pages take to come in).
         g.mapped = true;
         commit(0, 0, 0, g.buffer_w, g.buffer_h);
-        g.stale[1][0] = g.stale[1][2] = 0; // both black, as the window's pixels still are
+        int *st = g.stale[1];
+        st[0] = st[1] = 0;
+        st[2] = g.spare_dirty ? g.buffer_w : 0; // the second one is black too, unless the capture used it
+        st[3] = g.spare_dirty ? g.buffer_h : 0;
     } else if (!show && g.mapped) {
         wl_surface_attach(g.surface, nullptr, 0, 0);
         wl_surface_commit(g.surface);

@@ -19,7 +19,7 @@ bool make_shm_buffer(ShmBuffer *b, int w, int h, int stride, uint32_t format) {
     if (fd < 0) return false;
     void *data = MAP_FAILED;
     if (ftruncate(fd, off_t(size)) == 0)
-        data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0);
     if (data == MAP_FAILED) {
         close(fd);
         return false;

@@ -96,6 +96,7 @@ struct State {
     int stale[2][4] = {};
     wl_callback *frame = nullptr; // the frame callback asked for at the last commit, until it comes
     bool capture_failed = false;  // the snapshot could not be taken: the run ends without covering
+    bool spare_dirty = false;     // the second buffer held the snapshot's capture: all of it is stale
 
     // What the seat's devices report.
     wl_pointer *pointer = nullptr;
@@ -113,8 +114,9 @@ inline bool alive() {
 
 // connection.cpp
 bool connect(const char **why);
-// Handles what the connection holds, reading what arrived without waiting. Returns false once it is lost.
-bool dispatch_now();
+// Handles what the connection holds, reading what arrived without waiting. Returns how many events it
+// handled, or -1 once the connection is lost.
+int dispatch_now();
 // The connection broke, or the compositor sent a protocol error: the run ends as on SIGTERM.
 void connection_lost();
 // The size of the covered output in its physical pixels, turned as the user sees it.
