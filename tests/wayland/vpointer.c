@@ -42,10 +42,14 @@ static uint32_t now_ms(void) {
 
 static int button_code(int n) {
     switch (n) {
-    case 1: return BTN_LEFT;
-    case 2: return BTN_MIDDLE;
-    case 3: return BTN_RIGHT;
-    default: return -1;
+    case 1:
+        return BTN_LEFT;
+    case 2:
+        return BTN_MIDDLE;
+    case 3:
+        return BTN_RIGHT;
+    default:
+        return -1;
     }
 }
 
@@ -62,7 +66,8 @@ int main(void) {
         fprintf(stderr, "vpointer: the compositor offers no virtual pointers\n");
         return 1;
     }
-    struct zwlr_virtual_pointer_v1 *pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(manager, NULL);
+    struct zwlr_virtual_pointer_v1 *pointer =
+        zwlr_virtual_pointer_manager_v1_create_virtual_pointer(manager, NULL);
     if (wl_display_roundtrip(display) < 0) return 1;
     printf("ready\n");
     fflush(stdout);
@@ -76,7 +81,8 @@ int main(void) {
         if (sscanf(line, "abs %u %u %u %u", &x, &y, &w, &h) == 4) {
             zwlr_virtual_pointer_v1_motion_absolute(pointer, now_ms(), x, y, w, h);
         } else if (sscanf(line, "rel %lf %lf", &dx, &dy) == 2) {
-            zwlr_virtual_pointer_v1_motion(pointer, now_ms(), wl_fixed_from_double(dx), wl_fixed_from_double(dy));
+            zwlr_virtual_pointer_v1_motion(pointer, now_ms(), wl_fixed_from_double(dx),
+                                           wl_fixed_from_double(dy));
         } else if (sscanf(line, "button %d %7s", &n, state) == 2 && button_code(n) >= 0 &&
                    (strcmp(state, "down") == 0 || strcmp(state, "up") == 0)) {
             zwlr_virtual_pointer_v1_button(pointer, now_ms(), (uint32_t)button_code(n),
