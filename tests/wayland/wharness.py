@@ -10,6 +10,7 @@ for a fixed time: every wait polls for the expected screen or process state with
 The programs come from the environment that CTest sets: SCRWARPVUE_BIN and VPOINTER_BIN.
 """
 
+import contextlib
 import json
 import os
 import pwd
@@ -18,7 +19,6 @@ import signal
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "x11"))
@@ -43,16 +43,11 @@ def account():
     """(uid, gid) for sway and its clients: the unprivileged test account as root, else the caller."""
     if os.geteuid() != 0:
         return os.getuid(), os.getgid()
-    for attempt in range(2):
-        try:
-            entry = pwd.getpwnam(ACCOUNT)
-            return entry.pw_uid, entry.pw_gid
-        except KeyError:
-            if attempt == 0:  # another suite may make it at the same moment: look again either way
-                subprocess.run(["useradd", "--system", "--user-group", "--no-create-home", "--home-dir",
-                                "/nonexistent", "--shell", "/usr/sbin/nologin", ACCOUNT],
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    raise RuntimeError("could not make the account %s" % ACCOUNT)
+    # Another suite may make it at the same moment: whoever makes it, it is looked up afterwards.
+    subprocess.run(["useradd", "--system", "--user-group", "--no-create-home", "--home-dir", "/nonexistent",
+                    "--shell", "/usr/sbin/nologin", ACCOUNT], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    entry = pwd.getpwnam(ACCOUNT)
+    return entry.pw_uid, entry.pw_gid
 
 
 def rgb_bytes(pixels):
@@ -65,22 +60,12 @@ def rgb_bytes(pixels):
 
 
 def parse_ppm(data):
-    """(width, height, RGB bytes) of a binary PPM with 8-bit samples."""
-    fields, pos = [], 2
-    if data[:2] != b"P6":
-        raise ValueError("not a binary PPM")
-    while len(fields) < 3:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(int(data[pos:end]))
-        pos = end
-    w, h, maxval = fields
-    if maxval != 255:
-        raise ValueError("expected 8-bit samples")
-    return w, h, data[pos + 1:pos + 1 + w * h * 3]
+    """(width, height, RGB bytes) of a PPM as grim writes it: "P6\nW H\n255\n" and the pixels."""
+    magic, size, depth, rgb = data.split(b"\n", 3)
+    if (magic, depth) != (b"P6", b"255"):
+        raise ValueError("not a PPM of 8-bit samples")
+    w, h = map(int, size.split())
+    return w, h, rgb
 
 
 def pixels_of(rgb):
@@ -88,8 +73,8 @@ def pixels_of(rgb):
 
 
 class Sway:
-    """A private headless sway with one output of the given size showing `desktop` (0x00RRGGBB pixels)
-    as its wallpaper."""
+    """A private headless sway with one output of the given size showing `desktop` (0x00RRGGBB pixels,
+    or their RGB bytes) as its wallpaper."""
 
     def __init__(self, width, height, desktop):
         self.uid, self.gid = account()
@@ -110,11 +95,11 @@ class Sway:
         self.bin = os.path.join(self.tmp, "bin")
         os.mkdir(self.bin, 0o755)
         for program in (SCRWARPVUE, VPOINTER):  # the build tree may be closed to the account
-            shutil.copy(program, self.bin)
-        self.desktop = list(desktop)
-        self.desktop_rgb = rgb_bytes(self.desktop)
+            if program:
+                shutil.copy(program, self.bin)
+        self.desktop_rgb = bytes(desktop) if isinstance(desktop, (bytes, bytearray)) else rgb_bytes(desktop)
         self.wallpapers = {}
-        wallpaper = self.write_picture("desktop", self.width, self.height, self.desktop)
+        wallpaper = self.write_picture("desktop", self.width, self.height, self.desktop_rgb)
         conf = os.path.join(self.tmp, "sway.conf")
         with open(conf, "w") as f:
             f.write("xwayland disable\n")
@@ -149,9 +134,11 @@ class Sway:
         os.chown(path, self.uid, self.gid)
         return path
 
-    def write_picture(self, name, w, h, pixels):
+    def write_picture(self, name, w, h, rgb):
         path = os.path.join(self.tmp, name + ".ppm")
-        xharness.write_ppm(path, w, h, pixels)
+        with open(path, "wb") as f:
+            f.write(b"P6 %d %d 255\n" % (w, h))
+            f.write(rgb)
         os.chmod(path, 0o644)
         return path
 
@@ -178,25 +165,16 @@ class Sway:
         if getattr(self, "keyboard", None):
             self.keyboard.kill()
             self.keyboard.wait()
-        if self.proc and self.proc.poll() is None:
-            try:
-                os.killpg(self.proc.pid, signal.SIGTERM)
-                self.proc.wait(10)
-            except subprocess.TimeoutExpired:
-                os.killpg(self.proc.pid, signal.SIGKILL)
-                self.proc.wait()
-            except ProcessLookupError:
-                pass
         if self.proc:
-            try:  # what sway started (swaybg) may outlive it for a moment
+            with contextlib.suppress(ProcessLookupError):
+                os.killpg(self.proc.pid, signal.SIGTERM)
+            with contextlib.suppress(subprocess.TimeoutExpired):
+                self.proc.wait(10)
+            with contextlib.suppress(ProcessLookupError):  # what sway started may outlive it a moment
                 os.killpg(self.proc.pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
+            self.proc.wait()
             self.log.close()
         shutil.rmtree(self.tmp, ignore_errors=True)
-
-    def alive(self):
-        return self.proc.poll() is None
 
     # -- the compositor's side ------------------------------------------------------------------------
 
@@ -217,9 +195,9 @@ class Sway:
         self.swaymsg("create_output")
         name = wait_for(lambda: ({o["name"] for o in self.query("get_outputs")} - before or {None}).pop(),
                         "the new output")
-        path = self.write_picture(name, self.width, self.height, pixels)
-        self.swaymsg("output", name, "bg", path, "stretch")
         self.wallpapers[name] = rgb_bytes(pixels)
+        path = self.write_picture(name, self.width, self.height, self.wallpapers[name])
+        self.swaymsg("output", name, "bg", path, "stretch")
         self.wait_for_screen(self.wallpapers[name], "the new output's wallpaper", output=name)
         return name
 
