@@ -38,9 +38,9 @@ const char kUsage[] =
     "  --help            show this text\n"
     "  --version         show the version\n"
     "\n"
-    "Display: a Wayland compositor with layer-shell and screen capture (sway, Hyprland, river, labwc,\n"
-    "wayfire, niri) when WAYLAND_DISPLAY names one, else the X server of DISPLAY. SCRWARPVUE_BACKEND=wayland\n"
-    "or SCRWARPVUE_BACKEND=x11 in the environment forces one of them.\n"
+    "Display: a Wayland compositor with layer-shell and screen capture (sway, Hyprland, river,\n"
+    "labwc, wayfire, niri) when WAYLAND_DISPLAY names one, else the X server of DISPLAY.\n"
+    "SCRWARPVUE_BACKEND=wayland or SCRWARPVUE_BACKEND=x11 in the environment forces one of them.\n"
     "\n"
     "Settings: $XDG_CONFIG_HOME/SCRWARPVUE.ini (else ~/.config/SCRWARPVUE.ini). See scrwarpvue(6).\n";
 
