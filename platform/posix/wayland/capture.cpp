@@ -48,17 +48,17 @@ Capture c;
 
 // A buffer for the capture: the cover's second buffer when it has the same layout (the usual case: the
 // cover is configured, not yet shown, and that buffer is not needed before the first frame after the
-// black one), which saves a frame of memory; else one of its own.
+// black one), given back empty afterwards; else one of its own.
 bool take_buffer(int w, int h, int stride, uint32_t format) {
     ShmBuffer &spare = g.buffers[1];
     if (spare.buffer && !g.mapped && format == kXrgb8888 && w == spare.w && h == spare.h &&
         stride == spare.stride) {
+        populate_shm_buffer(&spare);
         c.buffer = spare;
         c.borrowed = true;
-        g.spare_dirty = true;
         return true;
     }
-    return make_shm_buffer(&c.buffer, w, h, stride, format);
+    return make_shm_buffer(&c.buffer, w, h, stride, format, true);
 }
 
 void release() {
@@ -66,7 +66,12 @@ void release() {
     if (c.session) ext_image_copy_capture_session_v1_destroy(c.session);
     if (c.source) ext_image_capture_source_v1_destroy(c.source);
     if (c.wlr_frame) zwlr_screencopy_frame_v1_destroy(c.wlr_frame);
-    if (!c.borrowed) free_shm_buffer(&c.buffer);
+    if (c.borrowed)
+        // Black again, as the cover expects it, and no memory until a frame needs it: a compositor that
+        // releases each buffer at once (one drawing with the GPU) never does.
+        empty_shm_buffer(&g.buffers[1]);
+    else
+        free_shm_buffer(&c.buffer);
     c = Capture{};
 }
 

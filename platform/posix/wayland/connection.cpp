@@ -155,6 +155,21 @@ void global_remove(void *, wl_registry *, uint32_t name) {
 
 const wl_registry_listener kRegistryListener = {.global = global, .global_remove = global_remove};
 
+// What the program says when the compositor lacks what the saver needs (GNOME Shell lacks both, KDE Plasma
+// the capture).
+#define WLROOTS_FAMILY                                                                                       \
+    "the saver runs on wlroots compositors such as sway, Hyprland, river, labwc, wayfire, niri"
+#define CAPTURE_PROTOCOLS "ext_image_copy_capture_manager_v1 or zwlr_screencopy_manager_v1"
+const char kLacksBoth[] =
+    "this Wayland compositor offers neither zwlr_layer_shell_v1 (to cover the screen) nor "
+    "a screen capture protocol (" CAPTURE_PROTOCOLS "); " WLROOTS_FAMILY;
+const char kLacksLayerShell[] =
+    "this Wayland compositor offers no zwlr_layer_shell_v1 to cover the screen with; " WLROOTS_FAMILY;
+const char kLacksCapture[] = "this Wayland compositor offers no screen capture protocol (" CAPTURE_PROTOCOLS
+                             ") to picture the desktop with; " WLROOTS_FAMILY;
+#undef WLROOTS_FAMILY
+#undef CAPTURE_PROTOCOLS
+
 // The output at the desktop's logical top left, else the first one there is.
 Output *choose_output() {
     for (Output *o : g.outputs) {
@@ -198,19 +213,7 @@ bool connect(const char **why) {
     const bool can_cover = g.layer_shell && g.compositor && g.shm;
     const bool can_capture = (g.copy_capture && g.output_sources) || g.screencopy;
     if (!can_cover || !can_capture) {
-        *why =
-            !can_cover && !can_capture
-                ? "this Wayland compositor offers neither zwlr_layer_shell_v1 (to cover the screen) nor a "
-                  "screen capture protocol (ext_image_copy_capture_manager_v1 or "
-                  "zwlr_screencopy_manager_v1); "
-                  "the saver runs on wlroots compositors such as sway, Hyprland, river, labwc, wayfire, niri"
-            : !can_cover
-                ? "this Wayland compositor offers no zwlr_layer_shell_v1 to cover the screen with; the saver "
-                  "runs on wlroots compositors such as sway, Hyprland, river, labwc, wayfire, niri"
-                : "this Wayland compositor offers no screen capture protocol "
-                  "(ext_image_copy_capture_manager_v1 "
-                  "or zwlr_screencopy_manager_v1) to picture the desktop with; the saver runs on wlroots "
-                  "compositors such as sway, Hyprland, river, labwc, wayfire, niri";
+        *why = !can_cover && !can_capture ? kLacksBoth : !can_cover ? kLacksLayerShell : kLacksCapture;
         disconnect();
         return false;
     }
@@ -294,8 +297,15 @@ void wait_events(int timeout_ms, int wake_fd) {
         if (repeat >= 0 && (until < 0 || repeat < until)) until = repeat;
         int wait = -1;
         if (until >= 0) wait = int(std::clamp<int64_t>(until - posix::now_ms(), 0, 1 << 30));
+        int queued = 0;
         while (wl_display_prepare_read(g.dpy) != 0) {
-            if (wl_display_dispatch_pending(g.dpy) < 0) return connection_lost();
+            const int more = wl_display_dispatch_pending(g.dpy);
+            if (more < 0) return connection_lost();
+            queued += more;
+        }
+        if (queued > 0 || g.reported) {
+            wl_display_cancel_read(g.dpy);
+            return;
         }
         if (wl_display_flush(g.dpy) < 0 && errno != EAGAIN) {
             wl_display_cancel_read(g.dpy);

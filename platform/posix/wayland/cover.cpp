@@ -131,7 +131,7 @@ backend::Progress window_configured(HWND hwnd, Surface *surf) {
     if (g.buffer_w == 0) {
         size_buffers();
         for (ShmBuffer &b : g.buffers) {
-            if (!make_shm_buffer(&b, g.buffer_w, g.buffer_h, g.buffer_w * 4, WL_SHM_FORMAT_XRGB8888))
+            if (!make_shm_buffer(&b, g.buffer_w, g.buffer_h, g.buffer_w * 4, WL_SHM_FORMAT_XRGB8888, false))
                 return backend::Progress::Refused;
             wl_buffer_add_listener(b.buffer, &kBufferListener, &b);
         }
@@ -146,15 +146,11 @@ void show_window(HWND hwnd, bool show) {
     if (show && !g.mapped) {
         // Not over a desktop that could not be pictured: the run is ending.
         if (g.capture_failed) return;
-        // Mapped with the window's pixels as they are: black, as a window is when shown, and as the
-        // first buffer still is (a new memory file reads as zeros; not touching it here spares the
-        // time its pages take to come in).
+        // Mapped with the window's pixels as they are: black, as a window is when shown, and as both
+        // buffers are (new, or given back after the capture; neither is touched here).
         g.mapped = true;
         commit(0, 0, 0, g.buffer_w, g.buffer_h);
-        int *st = g.stale[1];
-        st[0] = st[1] = 0;
-        st[2] = g.spare_dirty ? g.buffer_w : 0; // the second one is black too, unless the capture used it
-        st[3] = g.spare_dirty ? g.buffer_h : 0;
+        g.stale[1][0] = g.stale[1][2] = 0;
     } else if (!show && g.mapped) {
         wl_surface_attach(g.surface, nullptr, 0, 0);
         wl_surface_commit(g.surface);

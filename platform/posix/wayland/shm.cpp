@@ -1,17 +1,19 @@
 // Shared-memory buffers: a memory file mapped here and handed to the compositor as one wl_buffer. The
-// snapshot is copied into one, the cover's frames are shown from two.
+// snapshot is copied into one, the cover's frames are shown from two. A new one reads as zeros (black)
+// and takes no memory until its pages are touched.
 
 #include "wayland_state.h"
 
 #include <wayland-client.h>
 
+#include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 namespace wayland {
 
-bool make_shm_buffer(ShmBuffer *b, int w, int h, int stride, uint32_t format) {
+bool make_shm_buffer(ShmBuffer *b, int w, int h, int stride, uint32_t format, bool populate) {
     *b = ShmBuffer{};
     if (!alive() || !g.shm || w <= 0 || h <= 0 || stride <= 0) return false;
     const size_t size = size_t(stride) * size_t(h);
@@ -19,7 +21,7 @@ bool make_shm_buffer(ShmBuffer *b, int w, int h, int stride, uint32_t format) {
     if (fd < 0) return false;
     void *data = MAP_FAILED;
     if (ftruncate(fd, off_t(size)) == 0)
-        data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0);
+        data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | (populate ? MAP_POPULATE : 0), fd, 0);
     if (data == MAP_FAILED) {
         close(fd);
         return false;
@@ -36,6 +38,14 @@ bool make_shm_buffer(ShmBuffer *b, int w, int h, int stride, uint32_t format) {
     b->h = h;
     b->stride = stride;
     return true;
+}
+
+void populate_shm_buffer(ShmBuffer *b) {
+    madvise(b->data, b->size, MADV_POPULATE_WRITE);
+}
+
+void empty_shm_buffer(ShmBuffer *b) {
+    if (madvise(b->data, b->size, MADV_REMOVE) != 0) std::memset(b->data, 0, b->size);
 }
 
 void free_shm_buffer(ShmBuffer *b) {

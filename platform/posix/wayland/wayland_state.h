@@ -96,7 +96,6 @@ struct State {
     int stale[2][4] = {};
     wl_callback *frame = nullptr; // the frame callback asked for at the last commit, until it comes
     bool capture_failed = false;  // the snapshot could not be taken: the run ends without covering
-    bool spare_dirty = false;     // the second buffer held the snapshot's capture: all of it is stale
 
     // What the seat's devices report.
     wl_pointer *pointer = nullptr;
@@ -123,7 +122,11 @@ void connection_lost();
 void physical_size(int *w, int *h);
 
 // shm.cpp
-bool make_shm_buffer(ShmBuffer *b, int w, int h, int stride, uint32_t format);
+// populate: its pages come in now, with one call, rather than one fault at a time when first touched.
+bool make_shm_buffer(ShmBuffer *b, int w, int h, int stride, uint32_t format, bool populate);
+void populate_shm_buffer(ShmBuffer *b);
+// Gives its pages back: it reads as zeros again.
+void empty_shm_buffer(ShmBuffer *b);
 void free_shm_buffer(ShmBuffer *b);
 
 // input.cpp
