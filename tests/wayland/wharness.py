@@ -94,8 +94,10 @@ class Sway:
         self.config = self.private_dir("home/config")
         self.bin = os.path.join(self.tmp, "bin")
         os.mkdir(self.bin, 0o755)
-        for program in (SCRWARPVUE, VPOINTER):  # the build tree may be closed to the account
-            if program:
+        # The build tree may be closed to the account. The program loads its dialog from a module beside it.
+        module = os.path.join(os.path.dirname(SCRWARPVUE), "scrwarpvue-dialog.so")
+        for program in (SCRWARPVUE, VPOINTER, module):
+            if program and os.path.exists(program):
                 shutil.copy(program, self.bin)
         self.desktop_rgb = bytes(desktop) if isinstance(desktop, (bytes, bytearray)) else rgb_bytes(desktop)
         self.wallpapers = {}
