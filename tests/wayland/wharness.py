@@ -159,9 +159,11 @@ class Sway:
             return f.read()[-2000:].decode(errors="replace")
 
     def as_account(self, argv):
+        """argv run as the account; as root, also ended with the test should the test itself be killed."""
         if os.geteuid() != 0:
             return list(argv)
-        return ["setpriv", "--reuid=%d" % self.uid, "--regid=%d" % self.gid, "--clear-groups", *argv]
+        return ["setpriv", "--reuid=%d" % self.uid, "--regid=%d" % self.gid, "--clear-groups", "--pdeathsig=TERM",
+                *argv]
 
     def close(self):
         if getattr(self, "keyboard", None):
