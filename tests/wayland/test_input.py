@@ -74,6 +74,9 @@ class Input(wharness.SwayTestCase):
             self.mouse.move_by(*back)  # along the same line back: still one coordinate only
         self.mouse.click(2)
         self.assert_survives(program, "the middle button")
+        for command in ("wheel 0 15", "wheel 0 -15", "wheel 1 15", "wheel 1 -15"):
+            self.mouse.send(command)
+        self.assert_survives(program, "the wheel, both ways and sideways")
         self.sway.key("Escape")
         self.assert_quiet_exit(program, "a key after the harmless inputs")
 

@@ -7,6 +7,7 @@
 //   rel DX DY            move by (DX, DY)
 //   button N down|up     press or release button N: 1 left, 2 middle, 3 right
 //   click N              press and release button N
+//   wheel A V            scroll by V along axis A: 0 vertical, 1 horizontal
 #include "virtual-pointer-unstable-v1-client-protocol.h"
 
 #include <linux/input-event-codes.h>
@@ -94,6 +95,8 @@ int main(void) {
             zwlr_virtual_pointer_v1_frame(pointer);
             zwlr_virtual_pointer_v1_button(pointer, now_ms(), (uint32_t)button_code(n),
                                            WL_POINTER_BUTTON_STATE_RELEASED);
+        } else if (sscanf(line, "wheel %d %lf", &n, &dx) == 2 && (n == 0 || n == 1)) {
+            zwlr_virtual_pointer_v1_axis(pointer, now_ms(), (uint32_t)n, wl_fixed_from_double(dx));
         } else {
             fprintf(stderr, "vpointer: not understood: %s", line);
             return 1;
