@@ -148,7 +148,12 @@ void global_remove(void *, wl_registry *, uint32_t name) {
         return;
     }
     if (o->xdg) zxdg_output_v1_destroy(o->xdg);
-    wl_output_release(o->wl);
+    // Released only where the bound version has the request (3 on): sending it to a version 2 output is
+    // a protocol error, which would end the connection.
+    if (wl_output_get_version(o->wl) >= WL_OUTPUT_RELEASE_SINCE_VERSION)
+        wl_output_release(o->wl);
+    else
+        wl_output_destroy(o->wl);
     g.outputs.erase(it);
     delete o;
 }
