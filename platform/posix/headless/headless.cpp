@@ -17,7 +17,12 @@ struct State {
     int window_w = 0, window_h = 0;
     bool shown = false;
     int presents = 0;
+    std::function<uint32_t(int, int)> window_start;
+    std::vector<uint64_t> watch; // transfer counts still to picture, ascending
+    uint64_t watched = 0;        // transfers since the watch began
+    std::vector<std::vector<uint32_t>> built_up;
     int64_t clock = 1000000;
+    int64_t clock_step = 0;
     std::function<SYSTEMTIME()> local_source;
     int local_reads = 0;
     std::deque<headless::Step> steps;
@@ -46,14 +51,24 @@ void virtual_local_time(SYSTEMTIME *out) {
     ++g.local_reads;
     if (g.local_source) {
         *out = g.local_source();
-        return;
+    } else {
+        *out = SYSTEMTIME{};
+        out->wYear = 2026;
+        out->wMonth = 12;
+        out->wDay = 8;
+        out->wSecond = WORD((g.clock / 1000) % 60);
+        out->wMilliseconds = WORD(g.clock % 1000);
     }
-    *out = SYSTEMTIME{};
-    out->wYear = 2026;
-    out->wMonth = 12;
-    out->wDay = 8;
-    out->wSecond = WORD((g.clock / 1000) % 60);
-    out->wMilliseconds = WORD(g.clock % 1000);
+    g.clock += g.clock_step;
+}
+
+void picture_after_transfer() {
+    ++g.watched;
+    while (!g.watch.empty() && g.watch.front() <= g.watched) {
+        g.built_up.push_back(g.window_px);
+        g.watch.erase(g.watch.begin());
+    }
+    if (g.watch.empty()) posix::after_each_transfer(nullptr);
 }
 
 // The layer reads the virtual clock from the start.
@@ -107,12 +122,27 @@ std::vector<uint32_t> window_pixels() {
 int presents() {
     return g.presents;
 }
+void set_window_start(std::function<uint32_t(int x, int y)> picture) {
+    g.window_start = std::move(picture);
+}
+void watch_build_up(std::vector<uint64_t> after_transfers) {
+    g.watch = std::move(after_transfers);
+    g.watched = 0;
+    g.built_up.clear();
+    posix::after_each_transfer(g.watch.empty() ? nullptr : picture_after_transfer);
+}
+const std::vector<std::vector<uint32_t>> &built_up() {
+    return g.built_up;
+}
 
 int64_t now() {
     return g.clock;
 }
 void advance(int64_t ms) {
     g.clock += ms;
+}
+void set_clock_step(int64_t ms) {
+    g.clock_step = ms;
 }
 void set_local_time(int seconds, int milliseconds) {
     g.local_source = [seconds, milliseconds] {
@@ -235,6 +265,10 @@ backend::Progress create_window(HWND hwnd, int, int, int w, int h, unsigned long
     g.window_w = w;
     g.window_h = h;
     g.window_px.assign(size_t(w) * size_t(h), 0);
+    if (g.window_start)
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                g.window_px[size_t(y) * size_t(w) + size_t(x)] = g.window_start(x, y) & 0xFFFFFF;
     g.shown = false;
     *surf = Surface{g.window_px.data(), w, h, w};
     return backend::Progress::Done;

@@ -27,11 +27,21 @@ int window_height();
 uint32_t window_pixel(int x, int y);
 std::vector<uint32_t> window_pixels();
 int presents(); // pushes of window pixels to the "display"
+// What a new window shows before anything is drawn on it. A real screen shows whatever was under the
+// window; here it is black unless a test picks a picture (0x00RRGGBB by position; null: black again).
+void set_window_start(std::function<uint32_t(int x, int y)> picture);
+// The window as it builds up: its pixels after each of the given numbers of block transfers, counted
+// from this call (ascending). built_up() holds one picture for each count reached so far, in order.
+void watch_build_up(std::vector<uint64_t> after_transfers);
+const std::vector<std::vector<uint32_t>> &built_up();
 
 // The virtual monotonic clock, in milliseconds, and the local time GetLocalTime reads. By default the
 // local time follows the virtual clock (its milliseconds and seconds); a source set here replaces that.
+// The clock stands still unless moved, or unless a step is set: each GetLocalTime then moves it on by
+// that many milliseconds after the reading, as time passes between two readings on a real machine.
 int64_t now();
 void advance(int64_t ms);
+void set_clock_step(int64_t ms);
 void set_local_time(int seconds, int milliseconds);
 void set_local_time_source(std::function<SYSTEMTIME()> source);
 int local_time_reads();
