@@ -167,14 +167,17 @@ TEST_F(HostTest, PointerMustChangeBothCoordinatesToDismiss) {
     headless::set_pointer(5, 7);
     std::vector<bool> after;
     auto probe = [&] { after.push_back(g_app.dismissed); };
+    auto unseen = [] { headless::set_pointer(9, 9), headless::tick(); }; // another program holds the pointer
     int rc = RunSaver({
         [] { headless::move_pointer(5, 7); }, probe, // the move the platform sends on showing
         [] { headless::move_pointer(9, 7); }, probe, // purely horizontal
         [] { headless::move_pointer(5, 2); }, probe, // purely vertical
+        unseen, probe,                               // moved with no message: a tick ignores it
         [] { headless::move_pointer(6, 8); }, probe, // both changed
     });
     EXPECT_EQ(rc, 0);
-    EXPECT_EQ(after, (std::vector<bool>{false, false, false})) << "the last move ended the run at once";
+    EXPECT_EQ(after, (std::vector<bool>{false, false, false, false}))
+        << "the last move ended the run at once";
     EXPECT_TRUE(g_app.dismissed);
     EXPECT_FALSE(headless::script_overrun());
 }
