@@ -68,6 +68,10 @@ TEST_F(HostTest, CommandLinesThatStartNothing) {
         EXPECT_FALSE(headless::has_window());
         EXPECT_FALSE(std::filesystem::exists(Profile()));
     }
+    // A previous instance, which would have registered the class, but no class: no window, and still 0.
+    char saver[] = "/s";
+    EXPECT_EQ(WinMain(posix::module_instance(), posix::module_instance(), saver, SW_SHOWDEFAULT), 0);
+    EXPECT_FALSE(headless::has_window());
 }
 
 // A lock that cannot be taken (here the lock file is a link, which the layer does not follow) starts
