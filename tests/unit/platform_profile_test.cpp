@@ -41,6 +41,7 @@ TEST_F(PlatformProfile, IntegersReadTheWayWindowsReadsThem) {
     } cases[] = {
         {"[Settings]\nDispType=5\n", 5},
         {"[Settings]\n  DispType \t=\t 6  \n", 6},
+        {" \t[Settings]\nDispType=9\n", 9},
         {"[Settings]\nDispType=+5\n", 5},
         {"[Settings]\nDispType=-1\n", -1},
         {"[Settings]\nDispType=4294967295\n", -1},
