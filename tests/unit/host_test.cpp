@@ -36,9 +36,11 @@ class HostTest : public SaverTest {
 TEST_F(HostTest, WholeLifecycleLeavesTheDesktopAndProfileAsExpected) {
     PaintDesktop(40, 30);
     std::vector<uint32_t> before, first_tick;
-    bool hidden_while_running = false;
+    bool hidden_while_running = false, covers_the_screen = false;
     int rc = RunSaver({
         [&] {
+            covers_the_screen = headless::window_x() == 0 && headless::window_y() == 0 &&
+                                headless::window_width() == 40 && headless::window_height() == 30;
             before = headless::window_pixels(); // shown and erased, no tick yet
             hidden_while_running = !headless::cursor_visible() && posix::cursor_count() == -1;
             headless::tick();
@@ -47,6 +49,7 @@ TEST_F(HostTest, WholeLifecycleLeavesTheDesktopAndProfileAsExpected) {
     });
     EXPECT_EQ(rc, 0);
     EXPECT_TRUE(hidden_while_running);
+    EXPECT_TRUE(covers_the_screen);
     ASSERT_EQ(before.size(), 40u * 30u);
     for (uint32_t px : before)
         ASSERT_EQ(px, 0u) << "the first erase paints the window black";

@@ -14,7 +14,7 @@ struct State {
     std::vector<uint32_t> screen;
     HWND window = nullptr;
     std::vector<uint32_t> window_px;
-    int window_w = 0, window_h = 0;
+    int window_x = 0, window_y = 0, window_w = 0, window_h = 0;
     bool shown = false;
     int presents = 0;
     std::function<uint32_t(int, int)> window_start;
@@ -106,6 +106,12 @@ bool has_window() {
 }
 bool window_shown() {
     return g.window && g.shown;
+}
+int window_x() {
+    return g.window_x;
+}
+int window_y() {
+    return g.window_y;
 }
 int window_width() {
     return g.window_w;
@@ -260,8 +266,10 @@ backend::Progress capture_begin(int x, int y, int w, int h, uint32_t *dst, int d
     return backend::Progress::Done;
 }
 
-backend::Progress create_window(HWND hwnd, int, int, int w, int h, unsigned long, Surface *surf) {
+backend::Progress create_window(HWND hwnd, int x, int y, int w, int h, unsigned long, Surface *surf) {
     g.window = hwnd;
+    g.window_x = x;
+    g.window_y = y;
     g.window_w = w;
     g.window_h = h;
     g.window_px.assign(size_t(w) * size_t(h), 0);

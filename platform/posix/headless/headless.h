@@ -22,6 +22,8 @@ uint32_t screen_pixel(int x, int y);
 // The display window's pixels (0x00RRGGBB); empty when there is no window.
 bool has_window();
 bool window_shown();
+int window_x(); // where the window's top-left corner is on the screen
+int window_y();
 int window_width();
 int window_height();
 uint32_t window_pixel(int x, int y);
