@@ -34,15 +34,17 @@ TEST_F(PlatformUser, ALateTimerFiresOnceAndThenAFullPeriodLater) {
     EXPECT_EQ(msg.wParam, 7u);
     const int64_t handed_out = headless::now();
 
-    // No backlog: the next GetMessageA has to wait for the clock, one full period on.
-    int waits = 0;
+    // No backlog: the next GetMessageA sleeps until the clock is one full period on.
+    int waits = 0, sleep = 0;
     headless::script({[&] {
         ++waits;
+        sleep = headless::last_wait_ms();
         headless::tick();
     }});
     ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
     EXPECT_EQ(msg.message, UINT(WM_TIMER));
     EXPECT_EQ(waits, 1);
+    EXPECT_EQ(sleep, int(kPeriod));
     EXPECT_EQ(headless::now() - handed_out, int64_t(kPeriod));
 
     // Stopped: ticking the clock brings nothing until the quit message.

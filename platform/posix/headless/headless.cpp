@@ -27,6 +27,7 @@ struct State {
     int local_reads = 0;
     std::deque<headless::Step> steps;
     bool overrun = false;
+    int last_wait = 0;
     int idle_after_overrun = 0;
     int cursor_x = 0, cursor_y = 0;
     bool cursor_visible = true;
@@ -176,6 +177,9 @@ void script(std::vector<Step> steps) {
 bool script_overrun() {
     return g.overrun;
 }
+int last_wait_ms() {
+    return g.last_wait;
+}
 
 void tick() {
     int64_t due = posix::next_timer_due_ms();
@@ -314,6 +318,7 @@ bool cursor_pos(int *x, int *y) {
 
 void wait_events(int timeout_ms, int) {
     if (timeout_ms == 0) return;
+    g.last_wait = timeout_ms;
     if (!g.steps.empty()) {
         headless::Step step = std::move(g.steps.front());
         g.steps.pop_front();

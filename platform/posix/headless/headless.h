@@ -53,6 +53,7 @@ int local_time_reads();
 using Step = std::function<void()>;
 void script(std::vector<Step> steps);
 bool script_overrun();
+int last_wait_ms(); // how long the loop last said it would sleep at most (-1: until an event)
 // What a step can do:
 void tick(); // move the clock on to the next due timer
 void input(UINT msg, WPARAM wp = 0, LPARAM lp = 0);
