@@ -89,6 +89,15 @@ constexpr const char kAppName[] = "SCRWARPVUE";
 constexpr UINT_PTR kTimerId = 100;
 constexpr UINT kTickPeriodMs = 213;
 
+// The program's only source of chance: the local clock, read afresh at each use. A rule that takes two
+// numbers from one reading (the walk's seconds and milliseconds, the fire's two coordinates) takes both
+// from the one record this returns.
+inline SYSTEMTIME ClockNoise() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return t;
+}
+
 // True when the stage has room for the robot and the fire: their random placement takes remainders by
 // its width and height, so a screen that measured 0 in either direction shows neither.
 inline bool StageHasArea() {

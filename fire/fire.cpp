@@ -18,9 +18,7 @@ bool SizeOf(HBITMAP bitmap, int *w, int *h) {
 
 // The scorch's centre lands on a point of the stage picked by one clock reading.
 void ChooseOrigin() {
-    SYSTEMTIME t;
-    GetLocalTime(&t);
-    const int ms = t.wMilliseconds;
+    const int ms = ClockNoise().wMilliseconds;
     const StageBounds &s = g_app.stage;
     const int width = s.right - s.left, height = s.bottom - s.top;
     g_app.fire_state.origin_x = s.left + (width > 0 ? ms % width : 0) - ARTWORK_SCORCH_WIDTH / 2;

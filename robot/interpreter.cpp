@@ -16,12 +16,6 @@ namespace {
 constexpr int kFacingLeft = 0;
 constexpr int kFacingRight = 1;
 
-SYSTEMTIME ClockNoise() {
-    SYSTEMTIME t;
-    GetLocalTime(&t);
-    return t;
-}
-
 int Walk(int x) {
     SYSTEMTIME t = ClockNoise();
     const int m = t.wMilliseconds, band = (t.wSecond / 10) / 2;

@@ -233,6 +233,7 @@ void reset_layer() {
     reset_user_state();
     set_max_bitmap_pixels(int64_t(1) << 28);
     reset_push_clock();
+    after_each_transfer(nullptr);
 }
 
 } // namespace posix

@@ -8,6 +8,7 @@
 // it is ready for the next one.
 
 #include "present.h"
+#include "testing.h"
 
 namespace posix {
 OnePixelPair g_one_pixel;
@@ -22,6 +23,10 @@ posix::OnePixelPair &g_hot = posix::g_one_pixel;
 constexpr int64_t kPushIntervalMs = 50;
 
 int64_t g_last_push_ms = 0;
+
+// A test's look at every transfer as it happens (testing.h); while it is set, the inline copy hands every
+// transfer to the layer.
+void (*g_after_transfer)() = nullptr;
 
 // The destination's area where a pixel needs nothing but its store, after its dirty area changed.
 void update_hot_area() {
@@ -81,7 +86,9 @@ void remember_pair(HDC dst, HDC src) {
     g_hot.dh = unsigned(std::max(ds->h, 0));
     g_hot.sw = unsigned(std::max(ss->w, 0));
     g_hot.sh = unsigned(std::max(ss->h, 0));
-    g_hot.clock_mask = dst->kind == DcKind::Window ? kOpsBetweenClockChecks - 1 : ~0ull;
+    g_hot.clock_mask = g_after_transfer              ? 0
+                       : dst->kind == DcKind::Window ? kOpsBetweenClockChecks - 1
+                                                     : ~0ull;
     update_hot_area();
 }
 
@@ -139,21 +146,38 @@ uint64_t transfer_count() {
     return g_transfers;
 }
 
-// Every transfer that BitBlt's inline case leaves to the layer: another size or operation, another pair of
-// surfaces, a pixel outside the area where it needs only its store, and each kOpsBetweenClockChecks-th one
-// onto a window, at which a long render looks at the clock (by the process-wide count of transfers).
-BOOL bitblt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
-    ++g_transfers;
+void after_each_transfer(void (*hook)()) {
+    g_after_transfer = hook;
+    forget_pair(); // the next transfer takes the pair again, with the inline copy's exit set to match
+}
+
+namespace {
+
+BOOL one_transfer(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
     if (w != 1 || h != 1 || rop != SRCCOPY || dst != g_hot.dst || src != g_hot.src || !dst)
         return transfer(dst, x, y, w, h, src, sx, sy, rop);
     if (unsigned(sx) >= g_hot.sw || unsigned(sy) >= g_hot.sh) return TRUE;
     if (uint64_t(x - g_hot.fx0) < g_hot.fw && uint64_t(y - g_hot.fy0) < g_hot.fh) {
         g_hot.dpx[size_t(y) * g_hot.dstride + size_t(x)] = g_hot.spx[size_t(sy) * g_hot.sstride + size_t(sx)];
-        if ((g_transfers & g_hot.clock_mask) == 0) check_clock(dst);
+        if (dst->kind == DcKind::Window && (g_transfers & (kOpsBetweenClockChecks - 1)) == 0)
+            check_clock(dst);
         return TRUE;
     }
     pixel_outside_hot_area(x, y, sx, sy);
     return TRUE;
+}
+
+} // namespace
+
+// Every transfer that BitBlt's inline case leaves to the layer: another size or operation, another pair of
+// surfaces, a pixel outside the area where it needs only its store, and each kOpsBetweenClockChecks-th one
+// onto a window, at which a long render looks at the clock (by the process-wide count of transfers).
+BOOL bitblt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
+    ++g_transfers;
+    const BOOL done = one_transfer(dst, x, y, w, h, src, sx, sy, rop);
+    if (g_after_transfer) [[unlikely]]
+        g_after_transfer();
+    return done;
 }
 
 } // namespace posix

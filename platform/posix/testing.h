@@ -8,13 +8,15 @@
 
 namespace posix {
 
-// Forgets every window, class, timer, queued message and cursor count, the bitmap size limit and when
-// a window surface was last pushed.
+// Forgets every window, class, timer, queued message and cursor count, the bitmap size limit, when a
+// window surface was last pushed and the look at every transfer.
 void reset_layer();
 // Replaces the layer's clocks (null: the system's again).
 void set_clock(int64_t (*now)(), void (*local)(SYSTEMTIME *));
 void post_input(UINT msg, WPARAM wp, LPARAM lp); // queued for the saver window
 void request_close();                            // the saver window gets WM_CLOSE
 int64_t next_timer_due_ms();                     // -1 when no timer runs
+// Runs hook after every block transfer (null: none); the transfer is on its surface by then.
+void after_each_transfer(void (*hook)());
 
 } // namespace posix

@@ -12,6 +12,11 @@ using namespace posix::user;
 
 namespace {
 
+// GetMessageA's range: both bounds 0 take every message, else only those from min to max.
+bool wanted(UINT msg, UINT min, UINT max) {
+    return (min == 0 && max == 0) || (msg >= min && msg <= max);
+}
+
 bool is_press(UINT msg) {
     return msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN || msg == WM_LBUTTONDOWN || msg == WM_MBUTTONDOWN ||
            msg == WM_RBUTTONDOWN;
@@ -43,14 +48,17 @@ BOOL WINAPI PostMessageA(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return TRUE;
 }
 
-BOOL WINAPI GetMessageA(LPMSG msg, HWND, UINT, UINT) {
+// The quit message comes whatever the range; messages outside it wait in the queue.
+BOOL WINAPI GetMessageA(LPMSG msg, HWND, UINT min, UINT max) {
     if (!msg) return -1;
     for (;;) {
         posix::wait_for_events(0);
         HWND shown = g_display_window;
-        if (!g_queue.empty()) {
-            *msg = g_queue.front();
-            g_queue.pop_front();
+        auto next = std::find_if(g_queue.begin(), g_queue.end(),
+                                 [&](const MSG &m) { return wanted(m.message, min, max); });
+        if (next != g_queue.end()) {
+            *msg = *next;
+            g_queue.erase(next);
             if (shown && !is_press(msg->message)) posix::flush_held_back(shown);
             return TRUE;
         }
@@ -61,14 +69,15 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND, UINT, UINT) {
             return FALSE;
         }
         for (HWND w : g_windows) {
-            if (!w->destroyed && w->visible && w->needs_paint) {
+            if (!w->destroyed && w->visible && w->needs_paint && wanted(WM_PAINT, min, max)) {
                 *msg = MSG{w, WM_PAINT, 0, 0, 0, {0, 0}};
                 return TRUE;
             }
         }
+        const bool timers = wanted(WM_TIMER, min, max);
         int64_t now = posix::now_ms();
-        if (take_timer(msg, now)) return TRUE;
-        int64_t due = posix::next_timer_due_ms();
+        if (timers && take_timer(msg, now)) return TRUE;
+        int64_t due = timers ? posix::next_timer_due_ms() : -1;
         int timeout = due < 0 ? -1 : int(std::min<int64_t>(due - now, 1 << 30));
         posix::wait_for_events(timeout);
     }

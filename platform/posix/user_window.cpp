@@ -45,8 +45,14 @@ void destroy_dialog_window(HWND w) {
 
 } // namespace posix
 
-HWND WINAPI CreateWindowExA(DWORD, LPCSTR class_name, LPCSTR, DWORD style, int x, int y, int w, int h, HWND,
-                            HMENU, HINSTANCE, LPVOID) {
+// Extended styles (edges, layering, transparency) change how Windows shows a window; the layer draws
+// none of them, so a window that asks for one is refused rather than shown as if it had not.
+HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR, DWORD style, int x, int y, int w,
+                            int h, HWND, HMENU, HINSTANCE, LPVOID) {
+    if (ex_style != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
     const WindowClass *wc = find_class(class_name);
     if (!wc) return nullptr;
     HWND hwnd = new HWND__{};

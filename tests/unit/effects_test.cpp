@@ -16,27 +16,34 @@ namespace {
 using test::SaverTest;
 
 struct Shown {
-    std::vector<uint32_t> first;   // the window after the first tick
-    std::vector<uint32_t> repaint; // after the window was scribbled white and exposed
-    uint64_t transfers = 0;        // block transfers made by the first tick
+    std::vector<uint32_t> erased;                // the window before the first tick
+    std::vector<uint32_t> first;                 // the window after the first tick
+    std::vector<std::vector<uint32_t>> built_up; // during the first tick, after the transfers watched
+    std::vector<uint32_t> repaint;               // after the window was scribbled white and exposed
+    uint64_t transfers = 0;                      // block transfers made by the first tick
 };
 
 class EffectsTest : public SaverTest {
   protected:
-    // Runs "/s" with DispType `type` and no robot on a w x h desktop for one tick and one repaint.
-    Shown Show(int type, int w, int h) {
+    // Runs "/s" with DispType `type` and no robot on a w x h desktop for one tick and one repaint. The
+    // window starts with a pattern, as a real one starts with whatever was under it.
+    Shown Show(int type, int w, int h, std::vector<uint64_t> watch = {}) {
         test::ResetProgramState();
         PaintDesktop(w, h);
+        headless::set_window_start([](int x, int y) { return 0x9000F0u ^ uint32_t(x * 7 + y * 13); });
         SetProfile("[SCRWARPVUE_SECTION]\nDispType=" + std::to_string(type) + "\nDispRobo=0\n");
         Shown s;
         uint64_t before = 0;
         headless::script({
             [&] {
+                s.erased = headless::window_pixels();
+                headless::watch_build_up(watch);
                 before = posix::transfer_count();
                 headless::tick();
             },
             [&] {
                 s.transfers = posix::transfer_count() - before;
+                s.built_up = headless::built_up();
                 s.first = headless::window_pixels();
                 // The repaint of the overvoltage fault also draws the fire's scorch; that is the fire's
                 // business, so the scorch is taken away here.
@@ -138,6 +145,7 @@ class EffectsTest : public SaverTest {
         SCOPED_TRACE("type " + std::to_string(type) + " on " + std::to_string(w) + "x" + std::to_string(h));
         const Shown s = Show(type, w, h);
         const std::vector<uint32_t> want = Expected(type, w, h);
+        EXPECT_TRUE(SamePicture(s.erased, std::vector<uint32_t>(want.size(), 0), w)); // the first erase
         EXPECT_TRUE(SamePicture(s.first, want, w));
         EXPECT_TRUE(SamePicture(s.repaint, want, w));
         EXPECT_EQ(s.transfers, ExpectedTransfers(type, w, h));
@@ -206,6 +214,52 @@ TEST_F(EffectsTest, SmallPicturesByHand) {
     EXPECT_EQ(s.first[34], Desktop(34, 1));
     EXPECT_EQ(s.first[68], Desktop(68, 2));
     EXPECT_EQ(s.first[size_t(6) * 103 + 102], 0u); // bottom right: source row 9 would be needed, black
+}
+
+// The slow effects build up in the order the user watches: after the first n transfers of the first
+// tick, exactly the pixels those transfers draw show the picture and the rest are still black.
+TEST_F(EffectsTest, SlowEffectsBuildUpInTheirOrder) {
+    // The transfer (counted from 0) that draws destination pixel (x, y) of a w x h screen; -1 for none.
+    auto order = [](int type, int w, int h, int x, int y) -> int64_t {
+        const int i = x - w / 4, j = y - h / 4, half_w = (w + 1) / 2, half_h = (h + 1) / 2;
+        const int sy = y - h / 8 + x / 34;
+        switch (type) {
+        case 1: // row by row from the top, each row from the left
+        case 5:
+            return int64_t(y) * w + x;
+        case 2: // column by column from the left
+            return i >= 0 && i < half_w ? i : -1;
+        case 3: // row by row from the top, each row from the left
+            return i >= 0 && i < half_w && j >= 0 && j < half_h ? int64_t(j) * half_w + i : -1;
+        case 4: // row by row from the top
+            return j >= 0 && j < half_h ? j : -1;
+        case 6: // source row by source row from the top, each from the left
+            return sy >= 0 && sy < h ? int64_t(sy) * w + x : -1;
+        default:
+            return -1;
+        }
+    };
+    const std::tuple<int, int, int> kCases[] = {{1, 7, 5}, {2, 7, 5}, {3, 7, 5},
+                                                {4, 7, 5}, {5, 7, 5}, {6, 103, 9}};
+    for (const auto &[type, w, h] : kCases) {
+        SCOPED_TRACE("type " + std::to_string(type));
+        const uint64_t total = ExpectedTransfers(type, w, h);
+        const std::vector<uint64_t> watch = {1, total / 2, total - 1};
+        const Shown s = Show(type, w, h, watch);
+        const std::vector<uint32_t> picture = Expected(type, w, h);
+        ASSERT_EQ(s.built_up.size(), watch.size());
+        for (size_t k = 0; k < watch.size(); ++k) {
+            SCOPED_TRACE("after " + std::to_string(watch[k]) + " transfers");
+            std::vector<uint32_t> want(picture.size(), 0);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const int64_t t = order(type, w, h, x, y);
+                    if (t >= 0 && uint64_t(t) < watch[k])
+                        want[size_t(y) * w + x] = picture[size_t(y) * w + x];
+                }
+            EXPECT_TRUE(SamePicture(s.built_up[k], want, w));
+        }
+    }
 }
 
 // On 1024x768 Overuse starts H/8 = 96 rows down and the rightmost column rises 1023/34 = 30 rows.

@@ -36,9 +36,11 @@ class HostTest : public SaverTest {
 TEST_F(HostTest, WholeLifecycleLeavesTheDesktopAndProfileAsExpected) {
     PaintDesktop(40, 30);
     std::vector<uint32_t> before, first_tick;
-    bool hidden_while_running = false;
+    bool hidden_while_running = false, covers_the_screen = false;
     int rc = RunSaver({
         [&] {
+            covers_the_screen = headless::window_x() == 0 && headless::window_y() == 0 &&
+                                headless::window_width() == 40 && headless::window_height() == 30;
             before = headless::window_pixels(); // shown and erased, no tick yet
             hidden_while_running = !headless::cursor_visible() && posix::cursor_count() == -1;
             headless::tick();
@@ -47,6 +49,7 @@ TEST_F(HostTest, WholeLifecycleLeavesTheDesktopAndProfileAsExpected) {
     });
     EXPECT_EQ(rc, 0);
     EXPECT_TRUE(hidden_while_running);
+    EXPECT_TRUE(covers_the_screen);
     ASSERT_EQ(before.size(), 40u * 30u);
     for (uint32_t px : before)
         ASSERT_EQ(px, 0u) << "the first erase paints the window black";
@@ -68,6 +71,10 @@ TEST_F(HostTest, CommandLinesThatStartNothing) {
         EXPECT_FALSE(headless::has_window());
         EXPECT_FALSE(std::filesystem::exists(Profile()));
     }
+    // A previous instance, which would have registered the class, but no class: no window, and still 0.
+    char saver[] = "/s";
+    EXPECT_EQ(WinMain(posix::module_instance(), posix::module_instance(), saver, SW_SHOWDEFAULT), 0);
+    EXPECT_FALSE(headless::has_window());
 }
 
 // A lock that cannot be taken (here the lock file is a link, which the layer does not follow) starts
@@ -106,17 +113,29 @@ TEST_F(HostTest, ConfigurationWinsOverTheSaver) {
     }
 }
 
+// Whichever copy runs, saver or dialog, holds the lock until it ends.
 TEST_F(HostTest, SecondCopyReturnsAtOnceWhileOneRuns) {
-    int child_status = -1;
-    int rc = RunSaver({[&] {
+    auto second_copy = [] {
+        int status = -1;
         pid_t pid = fork();
         if (pid == 0) {
-            // The second copy: whatever it is asked, it leaves at once with 0.
+            // The second copy: whatever it is asked, it leaves at once with 0, showing nothing.
+            bool dialog = false;
+            headless::set_dialog_driver([&](HWND) { dialog = true, headless::dialog_escape(); });
             int a = Run("/s"), b = Run("/c");
-            _exit(a == 0 && b == 0 ? 42 : 1);
+            _exit(a == 0 && b == 0 && !dialog && !headless::script_overrun() ? 42 : 1);
         }
-        waitpid(pid, &child_status, 0);
-    }});
+        waitpid(pid, &status, 0);
+        return status;
+    };
+    int child_status = -1, beside_dialog = -1;
+    headless::set_dialog_driver([&](HWND) {
+        beside_dialog = second_copy();
+        headless::dialog_escape();
+    });
+    EXPECT_EQ(Run("/c"), 0);
+    EXPECT_TRUE(WIFEXITED(beside_dialog) && WEXITSTATUS(beside_dialog) == 42);
+    int rc = RunSaver({[&] { child_status = second_copy(); }});
     EXPECT_EQ(rc, 0);
     ASSERT_TRUE(WIFEXITED(child_status));
     EXPECT_EQ(WEXITSTATUS(child_status), 42);
@@ -167,14 +186,17 @@ TEST_F(HostTest, PointerMustChangeBothCoordinatesToDismiss) {
     headless::set_pointer(5, 7);
     std::vector<bool> after;
     auto probe = [&] { after.push_back(g_app.dismissed); };
+    auto unseen = [] { headless::set_pointer(9, 9), headless::tick(); }; // another program holds the pointer
     int rc = RunSaver({
         [] { headless::move_pointer(5, 7); }, probe, // the move the platform sends on showing
         [] { headless::move_pointer(9, 7); }, probe, // purely horizontal
         [] { headless::move_pointer(5, 2); }, probe, // purely vertical
+        unseen, probe,                               // moved with no message: a tick ignores it
         [] { headless::move_pointer(6, 8); }, probe, // both changed
     });
     EXPECT_EQ(rc, 0);
-    EXPECT_EQ(after, (std::vector<bool>{false, false, false})) << "the last move ended the run at once";
+    EXPECT_EQ(after, (std::vector<bool>{false, false, false, false}))
+        << "the last move ended the run at once";
     EXPECT_TRUE(g_app.dismissed);
     EXPECT_FALSE(headless::script_overrun());
 }

@@ -41,10 +41,12 @@ TEST_F(PlatformProfile, IntegersReadTheWayWindowsReadsThem) {
     } cases[] = {
         {"[Settings]\nDispType=5\n", 5},
         {"[Settings]\n  DispType \t=\t 6  \n", 6},
+        {" \t[Settings]\nDispType=9\n", 9},
         {"[Settings]\nDispType=+5\n", 5},
         {"[Settings]\nDispType=-1\n", -1},
         {"[Settings]\nDispType=4294967295\n", -1},
         {"[Settings]\nDispType=0x1F\n", 31},
+        {"[Settings]\nDispType=0xaA\n", 170},
         {"[Settings]\nDispType=12abc\n", 12},
         {"[Settings]\nDispType=abc\n", 0},
         {"[Settings]\nDispType=\n", 42},
@@ -105,6 +107,8 @@ TEST_F(PlatformProfile, WritingKeepsEveryOtherLine) {
         {"; note\n\n[Other]\nA=1\n\n[S]\nUnknown=x\nK=old ; c\n\n[Z]\nB=2\n", "S", "K", "new",
          "; note\n\n[Other]\nA=1\n\n[S]\nUnknown=x\nK=new\n\n[Z]\nB=2\n"},
         {"[S]\nA=1\n; last\n\n\n[T]\nB=2\n", "S", "C", "3", "[S]\nA=1\n; last\nC=3\n\n\n[T]\nB=2\n"},
+        {"[S]\nA=1\n \n[T]\n", "S", "C", "3", "[S]\nA=1\nC=3\n \n[T]\n"}, // a line of blanks is no content
+        {"[S]\r\nA=1\r\n\r\n[T]\r\n", "S", "C", "3", "[S]\r\nA=1\r\nC=3\r\n\r\n[T]\r\n"},
         {"[S]\nA=1", "S", "C", "3", "[S]\nA=1\nC=3\n"},
         {"[T]\nB=2", "S", "K", "V", "[T]\nB=2\n[S]\nK=V\n"},
         {"[S]\r\nA=1\r\n; c\r\n[T]\r\nB=2\r\n", "S", "C", "3", "[S]\r\nA=1\r\n; c\r\nC=3\r\n[T]\r\nB=2\r\n"},

@@ -34,15 +34,17 @@ TEST_F(PlatformUser, ALateTimerFiresOnceAndThenAFullPeriodLater) {
     EXPECT_EQ(msg.wParam, 7u);
     const int64_t handed_out = headless::now();
 
-    // No backlog: the next GetMessageA has to wait for the clock, one full period on.
-    int waits = 0;
+    // No backlog: the next GetMessageA sleeps until the clock is one full period on.
+    int waits = 0, sleep = 0;
     headless::script({[&] {
         ++waits;
+        sleep = headless::last_wait_ms();
         headless::tick();
     }});
     ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
     EXPECT_EQ(msg.message, UINT(WM_TIMER));
     EXPECT_EQ(waits, 1);
+    EXPECT_EQ(sleep, int(kPeriod));
     EXPECT_EQ(headless::now() - handed_out, int64_t(kPeriod));
 
     // Stopped: ticking the clock brings nothing until the quit message.
@@ -55,17 +57,18 @@ TEST_F(PlatformUser, ALateTimerFiresOnceAndThenAFullPeriodLater) {
     EXPECT_FALSE(headless::script_overrun());
 }
 
+// A range takes its own messages first; the others wait; the quit message comes whatever the range.
 TEST_F(PlatformUser, QuitComesAfterThePostedMessages) {
-    PostMessageA(hwnd_, kUser + 1, 11, 0);
-    PostQuitMessage(3);
     PostMessageA(hwnd_, kUser + 2, 22, 0);
+    PostQuitMessage(3);
+    PostMessageA(hwnd_, kUser + 1, 11, 0);
     MSG msg{};
-    ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
+    ASSERT_EQ(GetMessageA(&msg, nullptr, 0, kUser + 1), TRUE);
     EXPECT_EQ(msg.message, kUser + 1);
     ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
     EXPECT_EQ(msg.message, kUser + 2);
     EXPECT_EQ(msg.wParam, 22u);
-    EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), FALSE);
+    EXPECT_EQ(GetMessageA(&msg, nullptr, kUser + 5, kUser + 9), FALSE);
     EXPECT_EQ(msg.wParam, 3u);
 }
 

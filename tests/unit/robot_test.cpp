@@ -264,6 +264,7 @@ TEST_F(RobotTest, FallingStepTurnsWalksAndSinks) {
         {20, 6, R, 500, 100, L, 494, 108},  {20, 6, L, 500, 100, L, 494, 108},
         {59, 12, R, 500, 100, L, 495, 107}, {0, 1, L, 500, 100, L, 499, 103},
         {30, 1, L, 255, 100, R, 256, 103},  {30, 1, L, 256, 100, L, 255, 103},
+        {30, 6, L, 255, 100, R, 261, 108}, // turned at the edge after the band's rule, not undone by it
         {0, 1, R, 769, 100, L, 768, 103},   {0, 1, R, 768, 100, R, 769, 103},
         {30, 1, L, 500, 190, L, 499, 192},
     };
@@ -292,6 +293,50 @@ TEST_F(RobotTest, FallingStepTurnsWalksAndSinks) {
         Step();
         EXPECT_EQ((std::vector<int>{g_actor.current_pose, g_actor.x, g_actor.y}),
                   (std::vector<int>{11, 256, 30}));
+    });
+}
+
+// Each rule that takes one clock reading answers from that one reading, though the clock moves on 7 ms
+// at every reading: the walk's band and milliseconds, the respawn's place and the fire's two
+// coordinates; the descent reads afresh after the walk. Stage 256..768 by 192..576.
+TEST_F(RobotTest, EachRuleAnswersFromOneReading) {
+    constexpr int L = 0, R = 1;
+    auto robot = [](int row, int column, int facing) {
+        return [=] {
+            Place(row, column, facing, 500, 100);
+            Step();
+            return std::vector<int>{g_actor.facing, g_actor.x, g_actor.y};
+        };
+    };
+    auto fire = [] {
+        g_app.fire_state.phase = 1;
+        HWND hwnd = GetActiveWindow();
+        DrawContext dc = OpenDrawContext(hwnd);
+        FireStep(dc);
+        CloseDrawContext(hwnd, dc);
+        return std::vector<int>{g_app.fire_state.origin_x, g_app.fire_state.origin_y};
+    };
+    struct Case {
+        const char *rule;
+        int at; // the first reading's seconds and milliseconds, as milliseconds into the minute
+        std::function<std::vector<int>()> run;
+        std::vector<int> want;
+    } const kCases[] = {
+        // 996 mod 6 = 0 turns the robot, 996 mod 7 = 2 walks it; the descent reads 3: 3 mod 7 + 2 = 5.
+        {"falling under 20 s", 19996, robot(0, 3, L), {R, 502, 105}},
+        {"falling from 20 s", 25996, robot(0, 3, R), {L, 498, 105}},
+        {"flying off", 10996, robot(35, 33, L), {R, 502, 95}},
+        {"respawn", 30700, robot(0, 0, L), {L, 444, 30}}, // 256 + 700 mod 512
+        {"fire's origin", 30700, fire, {307, 350}},       // 256 + 188 - 137, 192 + 316 - 158
+    };
+    WithWindow(1024, 768, [&] {
+        headless::set_local_time_source(nullptr); // the local time follows the virtual clock
+        headless::set_clock_step(7);
+        for (const Case &c : kCases) {
+            SCOPED_TRACE(c.rule);
+            headless::advance(c.at - headless::now() % 60000);
+            EXPECT_EQ(c.run(), c.want);
+        }
     });
 }
 

@@ -14,14 +14,20 @@ struct State {
     std::vector<uint32_t> screen;
     HWND window = nullptr;
     std::vector<uint32_t> window_px;
-    int window_w = 0, window_h = 0;
+    int window_x = 0, window_y = 0, window_w = 0, window_h = 0;
     bool shown = false;
     int presents = 0;
+    std::function<uint32_t(int, int)> window_start;
+    std::vector<uint64_t> watch; // transfer counts still to picture, ascending
+    uint64_t watched = 0;        // transfers since the watch began
+    std::vector<std::vector<uint32_t>> built_up;
     int64_t clock = 1000000;
+    int64_t clock_step = 0;
     std::function<SYSTEMTIME()> local_source;
     int local_reads = 0;
     std::deque<headless::Step> steps;
     bool overrun = false;
+    int last_wait = 0;
     int idle_after_overrun = 0;
     int cursor_x = 0, cursor_y = 0;
     bool cursor_visible = true;
@@ -46,14 +52,24 @@ void virtual_local_time(SYSTEMTIME *out) {
     ++g.local_reads;
     if (g.local_source) {
         *out = g.local_source();
-        return;
+    } else {
+        *out = SYSTEMTIME{};
+        out->wYear = 2026;
+        out->wMonth = 12;
+        out->wDay = 8;
+        out->wSecond = WORD((g.clock / 1000) % 60);
+        out->wMilliseconds = WORD(g.clock % 1000);
     }
-    *out = SYSTEMTIME{};
-    out->wYear = 2026;
-    out->wMonth = 12;
-    out->wDay = 8;
-    out->wSecond = WORD((g.clock / 1000) % 60);
-    out->wMilliseconds = WORD(g.clock % 1000);
+    g.clock += g.clock_step;
+}
+
+void picture_after_transfer() {
+    ++g.watched;
+    while (!g.watch.empty() && g.watch.front() <= g.watched) {
+        g.built_up.push_back(g.window_px);
+        g.watch.erase(g.watch.begin());
+    }
+    if (g.watch.empty()) posix::after_each_transfer(nullptr);
 }
 
 // The layer reads the virtual clock from the start.
@@ -92,6 +108,12 @@ bool has_window() {
 bool window_shown() {
     return g.window && g.shown;
 }
+int window_x() {
+    return g.window_x;
+}
+int window_y() {
+    return g.window_y;
+}
 int window_width() {
     return g.window_w;
 }
@@ -107,12 +129,27 @@ std::vector<uint32_t> window_pixels() {
 int presents() {
     return g.presents;
 }
+void set_window_start(std::function<uint32_t(int x, int y)> picture) {
+    g.window_start = std::move(picture);
+}
+void watch_build_up(std::vector<uint64_t> after_transfers) {
+    g.watch = std::move(after_transfers);
+    g.watched = 0;
+    g.built_up.clear();
+    posix::after_each_transfer(g.watch.empty() ? nullptr : picture_after_transfer);
+}
+const std::vector<std::vector<uint32_t>> &built_up() {
+    return g.built_up;
+}
 
 int64_t now() {
     return g.clock;
 }
 void advance(int64_t ms) {
     g.clock += ms;
+}
+void set_clock_step(int64_t ms) {
+    g.clock_step = ms;
 }
 void set_local_time(int seconds, int milliseconds) {
     g.local_source = [seconds, milliseconds] {
@@ -139,6 +176,9 @@ void script(std::vector<Step> steps) {
 }
 bool script_overrun() {
     return g.overrun;
+}
+int last_wait_ms() {
+    return g.last_wait;
 }
 
 void tick() {
@@ -230,11 +270,17 @@ backend::Progress capture_begin(int x, int y, int w, int h, uint32_t *dst, int d
     return backend::Progress::Done;
 }
 
-backend::Progress create_window(HWND hwnd, int, int, int w, int h, unsigned long, Surface *surf) {
+backend::Progress create_window(HWND hwnd, int x, int y, int w, int h, unsigned long, Surface *surf) {
     g.window = hwnd;
+    g.window_x = x;
+    g.window_y = y;
     g.window_w = w;
     g.window_h = h;
     g.window_px.assign(size_t(w) * size_t(h), 0);
+    if (g.window_start)
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                g.window_px[size_t(y) * size_t(w) + size_t(x)] = g.window_start(x, y) & 0xFFFFFF;
     g.shown = false;
     *surf = Surface{g.window_px.data(), w, h, w};
     return backend::Progress::Done;
@@ -272,6 +318,7 @@ bool cursor_pos(int *x, int *y) {
 
 void wait_events(int timeout_ms, int) {
     if (timeout_ms == 0) return;
+    g.last_wait = timeout_ms;
     if (!g.steps.empty()) {
         headless::Step step = std::move(g.steps.front());
         g.steps.pop_front();

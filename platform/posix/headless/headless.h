@@ -22,16 +22,28 @@ uint32_t screen_pixel(int x, int y);
 // The display window's pixels (0x00RRGGBB); empty when there is no window.
 bool has_window();
 bool window_shown();
+int window_x(); // where the window's top-left corner is on the screen
+int window_y();
 int window_width();
 int window_height();
 uint32_t window_pixel(int x, int y);
 std::vector<uint32_t> window_pixels();
 int presents(); // pushes of window pixels to the "display"
+// What a new window shows before anything is drawn on it. A real screen shows whatever was under the
+// window; here it is black unless a test picks a picture (0x00RRGGBB by position; null: black again).
+void set_window_start(std::function<uint32_t(int x, int y)> picture);
+// The window as it builds up: its pixels after each of the given numbers of block transfers, counted
+// from this call (ascending). built_up() holds one picture for each count reached so far, in order.
+void watch_build_up(std::vector<uint64_t> after_transfers);
+const std::vector<std::vector<uint32_t>> &built_up();
 
 // The virtual monotonic clock, in milliseconds, and the local time GetLocalTime reads. By default the
 // local time follows the virtual clock (its milliseconds and seconds); a source set here replaces that.
+// The clock stands still unless moved, or unless a step is set: each GetLocalTime then moves it on by
+// that many milliseconds after the reading, as time passes between two readings on a real machine.
 int64_t now();
 void advance(int64_t ms);
+void set_clock_step(int64_t ms);
 void set_local_time(int seconds, int milliseconds);
 void set_local_time_source(std::function<SYSTEMTIME()> source);
 int local_time_reads();
@@ -41,6 +53,7 @@ int local_time_reads();
 using Step = std::function<void()>;
 void script(std::vector<Step> steps);
 bool script_overrun();
+int last_wait_ms(); // how long the loop last said it would sleep at most (-1: until an event)
 // What a step can do:
 void tick(); // move the clock on to the next due timer
 void input(UINT msg, WPARAM wp = 0, LPARAM lp = 0);
