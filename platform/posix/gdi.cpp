@@ -134,7 +134,14 @@ constexpr size_t kMappedBitmapBytes = size_t(4) << 20;
 
 uint32_t *allocate_bitmap_pixels(size_t bytes, size_t *mapped_bytes) {
     *mapped_bytes = 0;
-#if !defined(__SANITIZE_ADDRESS__) && defined(MADV_POPULATE_WRITE)
+#if defined(__SANITIZE_ADDRESS__)
+#define SCRWARPVUE_CHECKED_HEAP 1 // the sanitizer watches the heap's blocks, not mapped pages
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SCRWARPVUE_CHECKED_HEAP 1
+#endif
+#endif
+#if !defined(SCRWARPVUE_CHECKED_HEAP) && defined(MADV_POPULATE_WRITE)
     if (bytes >= kMappedBitmapBytes) {
         void *p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p != MAP_FAILED) {
