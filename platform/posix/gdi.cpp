@@ -128,8 +128,9 @@ namespace {
 
 // A bitmap of a screen's size (the desktop's snapshot) is written whole at once, right after it is
 // made. Left to page faults, each of its zeroed pages would cost a trap of its own there (thousands of
-// them at 3840x2160, the largest part of the saver's start): such pixels are mapped from the system in
-// large pages where it offers them, with every page made at once. Smaller ones come from the heap.
+// them at 3840x2160, the largest part of the saver's start): such pixels are mapped from the system with
+// every page made at once. (Large pages measured no quicker, and may wait for the kernel to compact
+// memory.) Smaller ones come from the heap.
 constexpr size_t kMappedBitmapBytes = size_t(4) << 20;
 
 uint32_t *allocate_bitmap_pixels(size_t bytes, size_t *mapped_bytes) {
@@ -145,7 +146,6 @@ uint32_t *allocate_bitmap_pixels(size_t bytes, size_t *mapped_bytes) {
     if (bytes >= kMappedBitmapBytes) {
         void *p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p != MAP_FAILED) {
-            madvise(p, bytes, MADV_HUGEPAGE);
             madvise(p, bytes, MADV_POPULATE_WRITE); // zeroed pages, made now in one call
             *mapped_bytes = bytes;
             return static_cast<uint32_t *>(p);
