@@ -131,8 +131,6 @@ namespace {
 // them at 3840x2160, the largest part of the saver's start): such pixels are mapped from the system with
 // every page made at once. (Large pages measured no quicker, and may wait for the kernel to compact
 // memory.) Smaller ones come from the heap.
-constexpr size_t kMappedBitmapBytes = size_t(4) << 20;
-
 uint32_t *allocate_bitmap_pixels(size_t bytes, size_t *mapped_bytes) {
     *mapped_bytes = 0;
 #if defined(__SANITIZE_ADDRESS__)
@@ -143,6 +141,7 @@ uint32_t *allocate_bitmap_pixels(size_t bytes, size_t *mapped_bytes) {
 #endif
 #endif
 #if !defined(SCRWARPVUE_CHECKED_HEAP) && defined(MADV_POPULATE_WRITE)
+    constexpr size_t kMappedBitmapBytes = size_t(4) << 20;
     if (bytes >= kMappedBitmapBytes) {
         void *p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p != MAP_FAILED) {
