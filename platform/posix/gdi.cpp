@@ -7,6 +7,7 @@
 
 #include "gdi.h"
 #include "present.h"
+#include "resources.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -254,6 +255,7 @@ HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
     }
     if (dc->kind != DcKind::Memory) return nullptr;
     if (b != &g_stock_bitmap && b->selected_in && b->selected_in != dc) return nullptr; // one DC at a time
+    if (b->dib) posix::decode_later_dib(b);
     HBITMAP old = dc->bitmap;
     if (old && old != &g_stock_bitmap) old->selected_in = nullptr;
     dc->bitmap = b;
