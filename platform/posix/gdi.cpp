@@ -7,6 +7,7 @@
 
 #include "gdi.h"
 #include "present.h"
+#include "resources.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -128,17 +129,23 @@ namespace {
 
 // A bitmap of a screen's size (the desktop's snapshot) is written whole at once, right after it is
 // made. Left to page faults, each of its zeroed pages would cost a trap of its own there (thousands of
-// them at 3840x2160, the largest part of the saver's start): such pixels are mapped from the system in
-// large pages where it offers them, with every page made at once. Smaller ones come from the heap.
-constexpr size_t kMappedBitmapBytes = size_t(4) << 20;
-
+// them at 3840x2160, the largest part of the saver's start): such pixels are mapped from the system with
+// every page made at once. (Large pages measured no quicker, and may wait for the kernel to compact
+// memory.) Smaller ones come from the heap.
 uint32_t *allocate_bitmap_pixels(size_t bytes, size_t *mapped_bytes) {
     *mapped_bytes = 0;
-#if !defined(__SANITIZE_ADDRESS__) && defined(MADV_POPULATE_WRITE)
+#if defined(__SANITIZE_ADDRESS__)
+#define SCRWARPVUE_CHECKED_HEAP 1 // the sanitizer watches the heap's blocks, not mapped pages
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SCRWARPVUE_CHECKED_HEAP 1
+#endif
+#endif
+#if !defined(SCRWARPVUE_CHECKED_HEAP) && defined(MADV_POPULATE_WRITE)
+    constexpr size_t kMappedBitmapBytes = size_t(4) << 20;
     if (bytes >= kMappedBitmapBytes) {
         void *p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p != MAP_FAILED) {
-            madvise(p, bytes, MADV_HUGEPAGE);
             madvise(p, bytes, MADV_POPULATE_WRITE); // zeroed pages, made now in one call
             *mapped_bytes = bytes;
             return static_cast<uint32_t *>(p);
@@ -248,6 +255,7 @@ HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
     }
     if (dc->kind != DcKind::Memory) return nullptr;
     if (b != &g_stock_bitmap && b->selected_in && b->selected_in != dc) return nullptr; // one DC at a time
+    if (b->dib) posix::decode_later_dib(b);
     HBITMAP old = dc->bitmap;
     if (old && old != &g_stock_bitmap) old->selected_in = nullptr;
     dc->bitmap = b;

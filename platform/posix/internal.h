@@ -25,9 +25,11 @@ struct GdiObject {
 
 struct HBITMAP__ : GdiObject {
     Surface surf;
-    bool stock = false;        // the 1x1 bitmap every new memory surface starts with
-    HDC selected_in = nullptr; // the memory surface holding it, if any
-    size_t mapped_bytes = 0;   // pixels mapped from the system rather than allocated (see gdi.cpp)
+    bool stock = false;           // the 1x1 bitmap every new memory surface starts with
+    HDC selected_in = nullptr;    // the memory surface holding it, if any
+    size_t mapped_bytes = 0;      // pixels mapped from the system rather than allocated (see gdi.cpp)
+    const uint8_t *dib = nullptr; // a DIB still to decode into the pixels at the first selection
+    size_t dib_size = 0;
 };
 
 struct HBRUSH__ : GdiObject {

@@ -147,55 +147,67 @@ bool find_resource(HINSTANCE module, LPCSTR type, LPCSTR name, const uint8_t **d
     return false;
 }
 
-HBITMAP decode_dib(const uint8_t *data, size_t size) {
-    if (!data || size < 12) return nullptr;
-    uint32_t header = u32(data);
-    int64_t w, h;
-    unsigned bits, planes, colours, entry_size;
-    if (header == 12) { // BITMAPCOREHEADER
-        w = u16(data + 4);
-        h = int16_t(u16(data + 6));
-        planes = u16(data + 8);
-        bits = u16(data + 10);
-        colours = bits <= 8 ? 1u << bits : 0;
-        entry_size = 3;
-    } else {
-        if (header < 40 || header > size) return nullptr;
-        w = i32(data + 4);
-        h = i32(data + 8);
-        planes = u16(data + 12);
-        bits = u16(data + 14);
-        if (u32(data + 16) != 0) return nullptr; // compressed or bit fields: not used by the program
-        uint32_t used = u32(data + 32);
-        if (bits <= 8) {
-            if (used > (1u << bits)) return nullptr;
-            colours = used ? used : 1u << bits;
-        } else {
-            colours = 0;
-        }
-        entry_size = 4;
-    }
-    if (planes != 1 || (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32)) return nullptr;
-    bool top_down = h < 0;
-    if (top_down) h = -h;
-    if (w <= 0 || h <= 0 || w > 16384 || h > 16384) return nullptr;
-    size_t palette = header, pixels = palette + size_t(colours) * entry_size;
-    size_t stride = size_t((w * bits + 31) / 32) * 4;
-    if (pixels > size || stride * size_t(h) > size - pixels) return nullptr;
+namespace {
 
-    HBITMAP b = create_bitmap(int(w), int(h));
-    if (!b) return nullptr;
+// Where a DIB's parts lie, checked against its size.
+struct DibLayout {
+    int64_t w = 0, h = 0;
+    unsigned bits = 0, colours = 0, entry_size = 0;
+    bool top_down = false;
+    size_t palette = 0, pixels = 0, stride = 0;
+};
+
+bool lay_out_dib(const uint8_t *data, size_t size, DibLayout *d) {
+    if (!data || size < 12) return false;
+    uint32_t header = u32(data);
+    unsigned planes;
+    if (header == 12) { // BITMAPCOREHEADER
+        d->w = u16(data + 4);
+        d->h = int16_t(u16(data + 6));
+        planes = u16(data + 8);
+        d->bits = u16(data + 10);
+        d->colours = d->bits <= 8 ? 1u << d->bits : 0;
+        d->entry_size = 3;
+    } else {
+        if (header < 40 || header > size) return false;
+        d->w = i32(data + 4);
+        d->h = i32(data + 8);
+        planes = u16(data + 12);
+        d->bits = u16(data + 14);
+        if (u32(data + 16) != 0) return false; // compressed or bit fields: not used by the program
+        uint32_t used = u32(data + 32);
+        if (d->bits <= 8) {
+            if (used > (1u << d->bits)) return false;
+            d->colours = used ? used : 1u << d->bits;
+        } else {
+            d->colours = 0;
+        }
+        d->entry_size = 4;
+    }
+    const unsigned bits = d->bits;
+    if (planes != 1 || (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32)) return false;
+    d->top_down = d->h < 0;
+    if (d->top_down) d->h = -d->h;
+    if (d->w <= 0 || d->h <= 0 || d->w > 16384 || d->h > 16384) return false;
+    d->palette = header;
+    d->pixels = d->palette + size_t(d->colours) * d->entry_size;
+    d->stride = size_t((d->w * bits + 31) / 32) * 4;
+    return d->pixels <= size && d->stride * size_t(d->h) <= size - d->pixels;
+}
+
+// One loop per pixel format, chosen once per row rather than for every pixel. Indices beyond a short
+// palette read the zeroed table: black.
+void decode_pixels(const uint8_t *data, const DibLayout &d, const Surface &surf) {
     uint32_t table[256] = {};
-    for (unsigned i = 0; i < colours; ++i) {
-        const uint8_t *q = data + palette + size_t(i) * entry_size;
+    for (unsigned i = 0; i < d.colours; ++i) {
+        const uint8_t *q = data + d.palette + size_t(i) * d.entry_size;
         table[i] = (uint32_t(q[2]) << 16) | (uint32_t(q[1]) << 8) | q[0];
     }
-    // One loop per pixel format, chosen once per row rather than for every pixel: the program loads its
-    // 71 bitmaps before it covers the screen. Indices beyond a short palette read the zeroed table: black.
-    for (int64_t y = 0; y < h; ++y) {
-        const uint8_t *row = data + pixels + stride * size_t(top_down ? y : h - 1 - y);
-        uint32_t *out = b->surf.px + size_t(y) * b->surf.stride;
-        switch (bits) {
+    const int64_t w = d.w;
+    for (int64_t y = 0; y < d.h; ++y) {
+        const uint8_t *row = data + d.pixels + d.stride * size_t(d.top_down ? y : d.h - 1 - y);
+        uint32_t *out = surf.px + size_t(y) * surf.stride;
+        switch (d.bits) {
         case 1:
             for (int64_t x = 0; x < w; ++x)
                 out[x] = table[(row[x / 8] >> (7 - x % 8)) & 1];
@@ -218,7 +230,33 @@ HBITMAP decode_dib(const uint8_t *data, size_t size) {
             break;
         }
     }
+}
+
+} // namespace
+
+HBITMAP decode_dib(const uint8_t *data, size_t size) {
+    DibLayout d;
+    if (!lay_out_dib(data, size, &d)) return nullptr;
+    HBITMAP b = create_bitmap(int(d.w), int(d.h));
+    if (b) decode_pixels(data, d, b->surf);
     return b;
+}
+
+HBITMAP load_dib_later(const uint8_t *data, size_t size) {
+    DibLayout d;
+    if (!lay_out_dib(data, size, &d)) return nullptr;
+    HBITMAP b = create_bitmap(int(d.w), int(d.h));
+    if (b) {
+        b->dib = data;
+        b->dib_size = size;
+    }
+    return b;
+}
+
+void decode_later_dib(HBITMAP b) {
+    DibLayout d;
+    if (b->dib && lay_out_dib(b->dib, b->dib_size, &d)) decode_pixels(b->dib, d, b->surf);
+    b->dib = nullptr;
 }
 
 } // namespace posix
@@ -227,5 +265,10 @@ HBITMAP WINAPI LoadBitmapA(HINSTANCE instance, LPCSTR name) {
     const uint8_t *data = nullptr;
     uint32_t size = 0;
     if (!posix::find_resource(instance, RT_BITMAP, name, &data, &size)) return nullptr;
+    // The program's own bitmaps (the robot's 79 poses, the fire) are decoded when first selected into a
+    // surface, not before the saver covers the screen: a run that shows neither never decodes them.
+    // Their bytes are embedded in the program and live as long as it; a table loaded from bytes may be
+    // freed, so its bitmaps are decoded at once.
+    if (instance == posix::module_instance()) return posix::load_dib_later(data, size);
     return posix::decode_dib(data, size);
 }
