@@ -634,6 +634,8 @@ static void session_create_frame(struct wl_client *client, struct wl_resource *r
     struct wl_resource *r = wl_resource_create(client, &ext_image_copy_capture_frame_v1_interface,
                                                wl_resource_get_version(resource), id);
     wl_resource_set_implementation(r, &frame_impl, c, capture_gone);
+    // A session that stops (its output went away, say) tells so, and fails the frame it was asked for.
+    if (!strcmp(opt.capture, "stop")) ext_image_copy_capture_session_v1_send_stopped(resource);
 }
 static const struct ext_image_copy_capture_session_v1_interface session_impl = {
     .create_frame = session_create_frame, .destroy = destroy_request};
