@@ -137,6 +137,8 @@ class FakeCompositorTest(unittest.TestCase):
          "--y-invert", "--stride-pad", "8"], 8, "screencopy", 0, (64, 48), 1),
         ("screencopy, output turned 90", ["--screencopy", "--output", "40x30/1"], 5, "screencopy", 0, (30, 40), 1),
         ("both offered: ext taken", ["--screencopy", "--ext-capture"], 8, "ext", 0, (64, 48), 1),
+        ("ext without its output sources: screencopy taken", ["--screencopy", "--ext-capture",
+         "--no-output-sources"], 8, "screencopy", 0, (64, 48), 1),
         ("the second output at the top left, scale 2", ["--ext-capture", "--xdg-output", "--output", "40x30+32+0",
          "--output", "64x48*2"], 5, "ext", 1, (64, 48), 2),
     ]
