@@ -11,8 +11,8 @@
 // (output N's global is removed).
 //
 //   fakewl --socket NAME [--screen FILE] [--output WxH[+X+Y][/T][*S]]... [--xdg-output] [--no-layer-shell]
-//          [--screencopy] [--ext-capture] [--capture-format F[,F...]] [--capture-transform T]
-//          [--capture ok|fail|silent|stop] [--y-invert] [--stride-pad N]
+//          [--screencopy] [--ext-capture [--no-output-sources]] [--capture-format F[,F...]]
+//          [--capture-transform T] [--capture ok|fail|silent|stop] [--y-invert] [--stride-pad N]
 
 #include "ext-image-capture-source-v1-server-protocol.h"
 #include "ext-image-copy-capture-v1-server-protocol.h"
@@ -40,7 +40,7 @@ static struct {
     const char *socket, *screen;
     struct output outputs[kMaxOutputs];
     int output_count;
-    int xdg_output, layer_shell, screencopy, ext_capture;
+    int xdg_output, layer_shell, screencopy, ext_capture, output_sources;
     uint32_t formats[kMaxFormats];
     int format_count;
     int capture_transform; // -1: the output's own
@@ -634,6 +634,8 @@ static void session_create_frame(struct wl_client *client, struct wl_resource *r
     struct wl_resource *r = wl_resource_create(client, &ext_image_copy_capture_frame_v1_interface,
                                                wl_resource_get_version(resource), id);
     wl_resource_set_implementation(r, &frame_impl, c, capture_gone);
+    // A session that stops (its output went away, say) tells so, and fails the frame it was asked for.
+    if (!strcmp(opt.capture, "stop")) ext_image_copy_capture_session_v1_send_stopped(resource);
 }
 static const struct ext_image_copy_capture_session_v1_interface session_impl = {
     .create_frame = session_create_frame, .destroy = destroy_request};
@@ -771,7 +773,9 @@ static void parse_args(int argc, char **argv) {
         else if (!strcmp(a, "--screencopy"))
             opt.screencopy = 1;
         else if (!strcmp(a, "--ext-capture"))
-            opt.ext_capture = 1;
+            opt.ext_capture = opt.output_sources = 1;
+        else if (!strcmp(a, "--no-output-sources"))
+            opt.output_sources = 0;
         else if (!strcmp(a, "--capture-format")) {
             char names[256];
             snprintf(names, sizeof names, "%s", v);
@@ -816,7 +820,7 @@ int main(int argc, char **argv) {
     if (opt.screencopy) offer(&kScreencopy, 3);
     if (opt.ext_capture) {
         offer(&kCopyCapture, 1);
-        offer(&kSources, 1);
+        if (opt.output_sources) offer(&kSources, 1);
     }
     struct wl_event_loop *loop = wl_display_get_event_loop(display);
     wl_event_loop_add_fd(loop, 0, WL_EVENT_READABLE, command, NULL);
