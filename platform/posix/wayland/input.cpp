@@ -255,6 +255,20 @@ const wl_pointer_listener kPointerListener = {
     .axis_value120 = nullptr,
 };
 
+// release exists from the seat's version 3 on; before that the object can only be forgotten.
+void release_pointer(wl_pointer *p) {
+    if (wl_pointer_get_version(p) >= WL_POINTER_RELEASE_SINCE_VERSION)
+        wl_pointer_release(p);
+    else
+        wl_pointer_destroy(p);
+}
+void release_keyboard(wl_keyboard *k) {
+    if (wl_keyboard_get_version(k) >= WL_KEYBOARD_RELEASE_SINCE_VERSION)
+        wl_keyboard_release(k);
+    else
+        wl_keyboard_destroy(k);
+}
+
 } // namespace
 
 void seat_capabilities(uint32_t caps) {
@@ -262,7 +276,7 @@ void seat_capabilities(uint32_t caps) {
         g.pointer = wl_seat_get_pointer(g.seat);
         wl_pointer_add_listener(g.pointer, &kPointerListener, nullptr);
     } else if (!(caps & WL_SEAT_CAPABILITY_POINTER) && g.pointer) {
-        wl_pointer_release(g.pointer);
+        release_pointer(g.pointer);
         g.pointer = nullptr;
         in.over = false;
     }
@@ -270,7 +284,7 @@ void seat_capabilities(uint32_t caps) {
         g.keyboard = wl_seat_get_keyboard(g.seat);
         wl_keyboard_add_listener(g.keyboard, &kKeyboardListener, nullptr);
     } else if (!(caps & WL_SEAT_CAPABILITY_KEYBOARD) && g.keyboard) {
-        wl_keyboard_release(g.keyboard);
+        release_keyboard(g.keyboard);
         g.keyboard = nullptr;
         in.repeat_due = -1;
     }
