@@ -6,10 +6,11 @@
 
 namespace posix::user {
 
-const WindowClass *find_class(LPCSTR name) {
+// As on Windows, a class is known by its name together with the instance that registered it.
+const WindowClass *find_class(LPCSTR name, HINSTANCE instance) {
     if (!name || IS_INTRESOURCE(name)) return nullptr;
     for (auto &c : g_classes)
-        if (strcasecmp(c.name.c_str(), name) == 0) return &c;
+        if (strcasecmp(c.name.c_str(), name) == 0 && c.wc.hInstance == instance) return &c;
     return nullptr;
 }
 
@@ -19,7 +20,7 @@ using namespace posix::user;
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA *wc) {
     if (!wc || !wc->lpszClassName || IS_INTRESOURCE(wc->lpszClassName) || !wc->lpfnWndProc) return 0;
-    if (find_class(wc->lpszClassName)) return 0; // already registered
+    if (find_class(wc->lpszClassName, wc->hInstance)) return 0; // already registered
     g_classes.push_back(WindowClass{wc->lpszClassName, *wc});
     g_classes.back().wc.lpszClassName = nullptr;
     g_classes.back().wc.lpszMenuName = nullptr;

@@ -35,7 +35,7 @@ extern HWND g_display_window; // the top-level window the display backend shows
 extern HWND g_active;
 
 // The class registered under that name, if any.
-const WindowClass *find_class(LPCSTR name);
+const WindowClass *find_class(LPCSTR name, HINSTANCE instance);
 // The timer due first at `now`, as its WM_TIMER in *msg, rescheduled a full period from now.
 bool take_timer(MSG *msg, int64_t now);
 

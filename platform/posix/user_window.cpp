@@ -48,12 +48,12 @@ void destroy_dialog_window(HWND w) {
 // Extended styles (edges, layering, transparency) change how Windows shows a window; the layer draws
 // none of them, so a window that asks for one is refused rather than shown as if it had not.
 HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR, DWORD style, int x, int y, int w,
-                            int h, HWND, HMENU, HINSTANCE, LPVOID) {
+                            int h, HWND, HMENU, HINSTANCE instance, LPVOID) {
     if (ex_style != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    const WindowClass *wc = find_class(class_name);
+    const WindowClass *wc = find_class(class_name, instance);
     if (!wc) return nullptr;
     HWND hwnd = new HWND__{};
     hwnd->proc = wc->wc.lpfnWndProc;
