@@ -112,34 +112,28 @@ class Package(unittest.TestCase):
         x.set_desktop(pattern)
         x.write_profile(DispType=5)
         # Started the way xscreensaver starts it: through the link, over the root window.
-        saver = subprocess.Popen([os.path.join(root, "usr/libexec/xscreensaver/scrwarpvue"), "--root"],
-                                 env=x.env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-        try:
-            x.wait_for_screen([pattern[y * 160 + 159 - i] for y in range(120) for i in range(160)],
-                              "the unpacked program's mirrored desktop")
-            saver.send_signal(signal.SIGTERM)
-            self.assertEqual(saver.wait(xharness.DEADLINE), 0)
-            self.assertEqual(saver.stdout.read(), b"")
-        finally:
-            if saver.poll() is None:
-                saver.kill()
-                saver.wait()
-            saver.stdout.close()
+        self.run_until_shown(x, [os.path.join(root, "usr/libexec/xscreensaver/scrwarpvue"), "--root"],
+                             lambda: x.wait_for_screen([pattern[y * 160 + 159 - i] for y in range(120)
+                                                        for i in range(160)], "the unpacked program's mirrored desktop"))
         # The settings dialog, from the module the package put beside the program's folder.
-        dialog = subprocess.Popen([os.path.join(root, "usr/bin/scrwarpvue"), "/c"], env=x.env,
-                                  stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        self.run_until_shown(x, [os.path.join(root, "usr/bin/scrwarpvue"), "/c"],
+                             lambda: xharness.wait_for(lambda: subprocess.run(
+                                 ["xdotool", "search", "--onlyvisible", "--name", "設定$"], env=x.env,
+                                 stdout=subprocess.DEVNULL).returncode == 0, "the unpacked program's settings dialog"))
+
+    def run_until_shown(self, x, command, wait_until_shown):
+        """Runs the command on x until wait_until_shown returns, then ends it with SIGTERM: exit 0, silent."""
+        program = subprocess.Popen(command, env=x.env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         try:
-            xharness.wait_for(lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "設定$"],
-                                                     env=x.env, stdout=subprocess.DEVNULL).returncode == 0,
-                              "the unpacked program's settings dialog")
-            dialog.send_signal(signal.SIGTERM)
-            self.assertEqual(dialog.wait(xharness.DEADLINE), 0)
-            self.assertEqual(dialog.stdout.read(), b"")
+            wait_until_shown()
+            program.send_signal(signal.SIGTERM)
+            self.assertEqual(program.wait(xharness.DEADLINE), 0)
+            self.assertEqual(program.stdout.read(), b"")
         finally:
-            if dialog.poll() is None:
-                dialog.kill()
-                dialog.wait()
-            dialog.stdout.close()
+            if program.poll() is None:
+                program.kill()
+                program.wait()
+            program.stdout.close()
 
 
 if __name__ == "__main__":

@@ -332,7 +332,7 @@ class Pointer:
         self.proc.stdout.close()
 
 
-class SwayTestCase(unittest.TestCase):
+class SwayTestCase(xharness.ProgramAssertions, unittest.TestCase):
     """A test with one private sway (SCREEN sized) showing the test pattern as its wallpaper."""
 
     SCREEN = (320, 240)
@@ -357,13 +357,6 @@ class SwayTestCase(unittest.TestCase):
         self.closers.append(pointer)
         return pointer
 
-    def assert_quiet_exit(self, program, what):
-        code = program.wait_exit()
-        self.assertEqual(code, 0, "%s: exit code %d, output %r" % (what, code, program.output()))
-        self.assertEqual(program.output(), "", "%s: the program printed something" % what)
-
-    def assert_still_running(self, program, what):
-        self.assertTrue(program.running(), "%s ended the program (exit code %r)" % (what, program.proc.returncode))
 
 
 def main():

@@ -303,7 +303,19 @@ class Cover:
         self.proc.stdout.close()
 
 
-class SaverTestCase(unittest.TestCase):
+class ProgramAssertions:
+    """What a test asks of a running program (one with wait_exit, output, running and proc), on any display."""
+
+    def assert_quiet_exit(self, program, what):
+        code = program.wait_exit()
+        self.assertEqual(code, 0, "%s: exit code %d, output %r" % (what, code, program.output()))
+        self.assertEqual(program.output(), "", "%s: the program printed something" % what)
+
+    def assert_still_running(self, program, what):
+        self.assertTrue(program.running(), "%s ended the program (exit code %r)" % (what, program.proc.returncode))
+
+
+class SaverTestCase(ProgramAssertions, unittest.TestCase):
     """A test with one private X server (SCREEN sized) showing the test pattern as its desktop."""
 
     SCREEN = (320, 240)
@@ -326,13 +338,6 @@ class SaverTestCase(unittest.TestCase):
         self.savers.append(saver)
         return saver
 
-    def assert_quiet_exit(self, saver, what):
-        code = saver.wait_exit()
-        self.assertEqual(code, 0, "%s: exit code %d, output %r" % (what, code, saver.output()))
-        self.assertEqual(saver.output(), "", "%s: the program printed something" % what)
-
-    def assert_still_running(self, saver, what):
-        self.assertTrue(saver.running(), "%s ended the saver (exit code %r)" % (what, saver.proc.returncode))
 
 
 def main():
