@@ -20,6 +20,7 @@ using namespace posix::user;
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA *wc) {
     if (!wc || !wc->lpszClassName || IS_INTRESOURCE(wc->lpszClassName) || !wc->lpfnWndProc) return 0;
+    if (wc->cbClsExtra < 0 || wc->cbWndExtra < 0) return 0;     // counts of extra bytes, never below 0
     if (find_class(wc->lpszClassName, wc->hInstance)) return 0; // already registered
     g_classes.push_back(WindowClass{wc->lpszClassName, *wc});
     g_classes.back().wc.lpszClassName = nullptr;

@@ -75,6 +75,14 @@ TEST_F(HostTest, CommandLinesThatStartNothing) {
     char saver[] = "/s";
     EXPECT_EQ(WinMain(posix::module_instance(), posix::module_instance(), saver, SW_SHOWDEFAULT), 0);
     EXPECT_FALSE(headless::has_window());
+    // The class cannot be registered (the name is taken): no window, and still 0.
+    WNDCLASSA taken{};
+    taken.lpfnWndProc = DefWindowProcA;
+    taken.hInstance = posix::module_instance();
+    taken.lpszClassName = kAppName;
+    ASSERT_NE(RegisterClassA(&taken), 0);
+    EXPECT_EQ(Run("/s"), 0);
+    EXPECT_FALSE(headless::has_window());
 }
 
 // A lock that cannot be taken (here the lock file is a link, which the layer does not follow) starts
