@@ -204,7 +204,9 @@ bool press_waiting() {
 }
 
 void wait_events(int timeout_ms, int wake_fd) {
-    bool any = x11::drain_events() | x11::recheck_monitors();
+    const bool drained = x11::drain_events();
+    const bool changed = x11::recheck_monitors(); // whether or not events came: both run every time
+    bool any = drained || changed;
     if (g.dead && posix::display_lost()) return;
     if (any || timeout_ms == 0) return;
     const int64_t deadline = timeout_ms < 0 ? -1 : posix::now_ms() + timeout_ms;
