@@ -47,6 +47,8 @@ TEST_F(PlatformProfile, IntegersReadTheWayWindowsReadsThem) {
         {"[Settings]\nDispType=4294967295\n", -1},
         {"[Settings]\nDispType=0x1F\n", 31},
         {"[Settings]\nDispType=0xaA\n", 170},
+        {"[Settings]\nDispType=0X1f\n", 31},
+        {"[Settings]\nDispType=010\n", 10}, // a leading zero is no octal
         {"[Settings]\nDispType=12abc\n", 12},
         {"[Settings]\nDispType=abc\n", 0},
         {"[Settings]\nDispType=\n", 42},
