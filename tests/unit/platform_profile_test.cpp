@@ -48,7 +48,11 @@ TEST_F(PlatformProfile, IntegersReadTheWayWindowsReadsThem) {
         {"[Settings]\nDispType=0x1F\n", 31},
         {"[Settings]\nDispType=0xaA\n", 170},
         {"[Settings]\nDispType=0X1f\n", 31},
-        {"[Settings]\nDispType=010\n", 10}, // a leading zero is no octal
+        {"[Settings]\nDispType=010\n", 10},  // a leading zero is no octal
+        {"[Settings]\nDispType=\"7\"\n", 7}, // matching quotes are taken off
+        {"[Settings]\nDispType='8'\n", 8},
+        {"[Settings]\nDispType=\"9'\n", 0}, // unmatched ones are not
+        {"[Settings]\nDispType=\"\n", 0},
         {"[Settings]\nDispType=12abc\n", 12},
         {"[Settings]\nDispType=abc\n", 0},
         {"[Settings]\nDispType=\n", 42},
