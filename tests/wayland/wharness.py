@@ -257,7 +257,7 @@ class Sway:
         return Program(self, args or ("/s",), env)
 
 
-class Program:
+class Program(xharness.RunningProgram):
     """The program running on the sway as the account; its output is collected. As a context manager,
     it is killed at the end of the block if it still runs."""
 
@@ -271,19 +271,6 @@ class Program:
 
     def __exit__(self, *exc):
         self.close()
-
-    def running(self):
-        return self.proc.poll() is None
-
-    def wait_exit(self, timeout=DEADLINE):
-        try:
-            return self.proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            raise AssertionError("the program is still running after %.0f s" % timeout) from None
-
-    def output(self):
-        self.out.seek(0)
-        return self.out.read().decode(errors="replace")
 
     def close(self):
         if self.running():

@@ -252,14 +252,8 @@ class XServer:
         self.wait_for_screen(picture, "the saver's picture after %s" % what)
 
 
-class Saver:
-    """The program running on the server; its output is collected."""
-
-    def __init__(self, server, args, env=None):
-        self.server = server
-        self.out = tempfile.TemporaryFile()
-        self.proc = subprocess.Popen([SCRWARPVUE, *args], env=env or server.env, stdout=self.out,
-                                     stderr=subprocess.STDOUT)
+class RunningProgram:
+    """A started program (proc) whose output goes to a temporary file (out), on any display."""
 
     def running(self):
         return self.proc.poll() is None
@@ -268,11 +262,21 @@ class Saver:
         try:
             return self.proc.wait(timeout)
         except subprocess.TimeoutExpired:
-            raise AssertionError("the saver is still running after %.0f s" % timeout) from None
+            raise AssertionError("the program is still running after %.0f s" % timeout) from None
 
     def output(self):
         self.out.seek(0)
         return self.out.read().decode(errors="replace")
+
+
+class Saver(RunningProgram):
+    """The program running on the server; its output is collected."""
+
+    def __init__(self, server, args, env=None):
+        self.server = server
+        self.out = tempfile.TemporaryFile()
+        self.proc = subprocess.Popen([SCRWARPVUE, *args], env=env or server.env, stdout=self.out,
+                                     stderr=subprocess.STDOUT)
 
     def dismiss(self, key="space"):
         """Ends the saver with a key press and waits for it to exit."""
