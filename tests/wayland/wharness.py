@@ -266,18 +266,6 @@ class Program(xharness.RunningProgram):
         self.proc = subprocess.Popen(sway.as_account([os.path.join(sway.bin, "scrwarpvue"), *args]),
                                      env=env or sway.env, stdout=self.out, stderr=subprocess.STDOUT)
 
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.close()
-
-    def close(self):
-        if self.running():
-            self.proc.kill()
-            self.proc.wait()
-        self.out.close()
-
 
 class Pointer:
     """A pointer device on the seat for as long as it is open (the virtual-pointer test client). Each

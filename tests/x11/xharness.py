@@ -268,6 +268,18 @@ class RunningProgram:
         self.out.seek(0)
         return self.out.read().decode(errors="replace")
 
+    def close(self):
+        if self.running():
+            self.proc.kill()
+            self.proc.wait()
+        self.out.close()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
 
 class Saver(RunningProgram):
     """The program running on the server; its output is collected."""
@@ -283,12 +295,6 @@ class Saver(RunningProgram):
         self.server.xdotool("key", key)
         self.wait_exit()
         self.close()
-
-    def close(self):
-        if self.running():
-            self.proc.kill()
-            self.proc.wait()
-        self.out.close()
 
 
 class Cover:
