@@ -181,31 +181,35 @@ void destroy_window(HWND hwnd, Surface *) {
     g.buffer_w = g.buffer_h = 0;
 }
 
+// r (x0, y0, x1, y1) grows to hold `add` as well; an empty one (x1 <= x0) adds nothing, an empty r
+// becomes `add`.
+static void unite(int *r, const int *add) {
+    if (add[2] <= add[0]) return;
+    if (r[2] <= r[0]) {
+        std::copy(add, add + 4, r);
+        return;
+    }
+    r[0] = std::min(r[0], add[0]), r[1] = std::min(r[1], add[1]);
+    r[2] = std::max(r[2], add[2]), r[3] = std::max(r[3], add[3]);
+}
+
 bool present(HWND hwnd, const Surface &surf, int x, int y, int w, int h) {
     if (hwnd != g.hwnd || !alive() || !g.mapped || g.closed || !surf.px) return true; // gone: dropped
     int i = !g.buffers[0].busy ? 0 : !g.buffers[1].busy ? 1 : -1;
     if (i < 0) return false; // both with the compositor: again after a release
     // This buffer gets the rectangle and what it lacked from frames shown in the other one.
     int *st = g.stale[i];
-    int x0 = x, y0 = y, x1 = x + w, y1 = y + h;
-    if (st[2] > st[0]) {
-        x0 = std::min(x0, st[0]), y0 = std::min(y0, st[1]);
-        x1 = std::max(x1, st[2]), y1 = std::max(y1, st[3]);
-    }
-    x0 = std::max(x0, 0), y0 = std::max(y0, 0);
+    int r[4] = {x, y, x + w, y + h};
+    unite(r, st);
+    int x0 = std::max(r[0], 0), y0 = std::max(r[1], 0), x1 = r[2], y1 = r[3];
     x1 = std::min({x1, surf.w, g.buffer_w}), y1 = std::min({y1, surf.h, g.buffer_h});
     ShmBuffer &b = g.buffers[i];
     for (int row = y0; row < y1 && x1 > x0; ++row)
         std::memcpy(b.data + size_t(row) * size_t(b.stride) + size_t(x0) * 4,
                     surf.px + size_t(row) * size_t(surf.stride) + size_t(x0), size_t(x1 - x0) * 4);
     st[0] = st[1] = st[2] = st[3] = 0;
-    int *other = g.stale[1 - i];
-    if (other[2] > other[0]) {
-        other[0] = std::min(other[0], x), other[1] = std::min(other[1], y);
-        other[2] = std::max(other[2], x + w), other[3] = std::max(other[3], y + h);
-    } else {
-        other[0] = x, other[1] = y, other[2] = x + w, other[3] = y + h;
-    }
+    const int drawn[4] = {x, y, x + w, y + h};
+    unite(g.stale[1 - i], drawn);
     // Against the frame shown before, only the rectangle changed.
     commit(i, x, y, w, h);
     return true;
