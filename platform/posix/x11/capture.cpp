@@ -1,7 +1,7 @@
 // Screen capture: rectangles of the primary monitor read from the root window, converted to the layer's
-// 0x00RRGGBB pixels: through the window's shared segment while the window is hidden, else in strips
-// through the connection. Inside a host window the screen is that window, and its picture is the
-// one xscreensaver saved of the desktop before it covered it (else the root window's pixels there).
+// 0x00RRGGBB pixels, in strips through the connection. Inside a host window the screen is that window,
+// and its picture is the one xscreensaver saved of the desktop before it covered it (else the root
+// window's pixels there).
 
 #include "x11_state.h"
 
@@ -9,12 +9,15 @@
 
 #include <algorithm>
 #include <cstring>
-#include <sys/mman.h>
 
 namespace x11 {
 namespace {
 
-constexpr int kStripRows = 64; // rows per XGetImage while reading the screen through the connection
+// The screen is read in strips of about this many bytes, one XGetImage each. Small strips pass through
+// the connection's buffers and the server's and Xlib's reused blocks: neither side maps fresh pages for
+// them, and on some machines (virtual ones especially) each fresh page costs a trap that takes longer
+// than the copy. A whole-screen read through a new shared segment had the server take a trap per page.
+constexpr size_t kStripBytes = 64 * 1024;
 
 // Converts rows of a screen image to 0x00RRGGBB.
 void convert_from_image(XImage *img, int w, int h, uint32_t *dst, int dst_stride) {
@@ -43,44 +46,13 @@ void convert_from_image(XImage *img, int w, int h, uint32_t *dst, int dst_stride
             dst[size_t(row) * dst_stride + i] = to_rgb(XGetPixel(img, i, row));
 }
 
-// Reads the rectangle (sx, sy, w, h) of a drawable into dst through the saver window's shared segment:
-// one request, the pixels through memory instead of the connection. Only while the window is hidden: a
-// hidden window keeps no picture of its own (as on Windows, it is erased and painted when shown), so
-// its pixels can hold the screen for a moment, and they are black again afterwards. That also has the
-// server bring in every page of the new segment here, where it writes them anyway, instead of at the
-// first push, which would wait for it. False, with nothing read, when this is not possible.
-bool read_through_segment(Drawable d, int sx, int sy, int w, int h, uint32_t *dst, int dst_stride) {
-    if (!g.use_shm || g.shown || !g.image || !alive()) return false;
-    XImage *img = XShmCreateImage(g.dpy, g.visual, unsigned(g.depth), ZPixmap, nullptr, &g.shm, unsigned(w),
-                                  unsigned(h));
-    if (!img) return false;
-    const size_t bytes = size_t(img->bytes_per_line) * size_t(h);
-    bool ok = false;
-    if (bytes <= size_t(g.image->bytes_per_line) * size_t(g.surf.h)) {
-        img->data = g.shm.shmaddr;
-        ok = XShmGetImage(g.dpy, d, img, sx, sy, AllPlanes) && alive();
-        if (ok) {
-#ifdef MADV_POPULATE_WRITE
-            madvise(g.shm.shmaddr, bytes, MADV_POPULATE_WRITE); // the pages exist: map them with one call
-#endif
-            convert_from_image(img, w, h, dst, dst_stride);
-        }
-        std::memset(g.shm.shmaddr, 0, bytes);
-        img->data = nullptr;
-    }
-    XDestroyImage(img);
-    return ok;
-}
-
 // Copies the rectangle (sx, sy, w, h) of a drawable of dw x dh pixels into dst; what falls outside the
 // drawable, or cannot be read, is black.
 void read_drawable(Drawable d, int dw, int dh, int sx, int sy, int w, int h, uint32_t *dst, int dst_stride) {
-    if (sx >= 0 && sy >= 0 && sx + w <= dw && sy + h <= dh &&
-        read_through_segment(d, sx, sy, w, h, dst, dst_stride))
-        return;
     const int x0 = std::max(sx, 0), x1 = std::min(sx + w, dw);
-    for (int row = 0; row < h; row += kStripRows) {
-        const int n = std::min(kStripRows, h - row);
+    const int strip = std::max(1, int(kStripBytes / (size_t(std::max(w, 1)) * 4)));
+    for (int row = 0; row < h; row += strip) {
+        const int n = std::min(strip, h - row);
         uint32_t *out = dst + size_t(row) * dst_stride;
         for (int r = 0; r < n; ++r)
             std::memset(out + size_t(r) * dst_stride, 0, size_t(w) * 4);

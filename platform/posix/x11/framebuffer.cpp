@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <poll.h>
 #include <sys/ipc.h>
+#include <sys/mman.h>
 #include <sys/shm.h>
 
 namespace x11 {
@@ -107,6 +108,13 @@ bool allocate_plain(int w, int h) {
 
 bool allocate_pixels(int w, int h) {
     return (g.shm_offered && attach_shm(w, h)) || allocate_plain(w, h);
+}
+
+void populate_pixels() {
+#ifdef MADV_POPULATE_WRITE
+    if (g.use_shm)
+        madvise(g.shm.shmaddr, size_t(g.image->bytes_per_line) * size_t(g.surf.h), MADV_POPULATE_WRITE);
+#endif
 }
 
 void release_pixels() {

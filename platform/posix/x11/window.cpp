@@ -157,7 +157,9 @@ bool create_window(HWND hwnd, int x, int y, int w, int h, Surface *surf, unsigne
     if (w <= 0 || h <= 0) return false;
     XSetWindowAttributes attrs{};
     attrs.override_redirect = under == g.root; // no window manager's frame, on the root window only
-    attrs.background_pixmap = None;            // no clearing by the server: the pixels come from the client
+    // Black from the moment it maps, as its first erase paints it: the server shows that at once, while
+    // the client's pixels follow.
+    attrs.background_pixel = BlackPixel(g.dpy, g.screen);
     attrs.border_pixel = 0;
     attrs.colormap = DefaultColormap(g.dpy, g.screen);
     // Inside a parent, input is its owner's: only exposures and the window's own end are heard.
@@ -167,7 +169,7 @@ bool create_window(HWND hwnd, int x, int y, int w, int h, Surface *surf, unsigne
     // The default visual even inside a parent of another one: the pixels are made for it.
     g.win =
         XCreateWindow(g.dpy, under, x, y, unsigned(w), unsigned(h), 0, g.depth, InputOutput, g.visual,
-                      CWOverrideRedirect | CWBackPixmap | CWBorderPixel | CWColormap | CWEventMask, &attrs);
+                      CWOverrideRedirect | CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &attrs);
     if (!alive() || !g.win) {
         g.win = 0;
         return false;
@@ -218,6 +220,9 @@ void show_window(HWND hwnd, bool show) {
     g.shown = true;
     XMapRaised(g.dpy, g.win);
     XFlush(g.dpy);
+    // The first erase writes every page of the window's new pixels: made here in one call, while the
+    // server maps the window, instead of one trap per page in the middle of the fill.
+    x11::populate_pixels();
     x11::wait_mapped();
     if (!g.embedded) x11::move_grabs_to_window();
     x11::apply_cursor();

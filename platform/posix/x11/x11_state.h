@@ -51,7 +51,7 @@ struct State {
     bool use_shm = false;
     XShmSegmentInfo shm{};
     bool grabbed = false;
-    bool shown = false;           // mapped by show_window; while hidden its pixels may serve the capture
+    bool shown = false;           // mapped by show_window
     bool layer_presented = false; // the layer pushed something since the window was shown
     Cursor invisible = 0;         // shown: None, the root window's
     bool cursor_visible = true;
@@ -89,6 +89,7 @@ void apply_cursor();
 
 // framebuffer.cpp
 bool allocate_pixels(int w, int h);
+void populate_pixels(); // every page of the window's shared pixels made at once, before they are written
 void release_pixels();
 void push(int x, int y, int w, int h);
 
