@@ -164,22 +164,32 @@ void free_bitmap_pixels(uint32_t *px, size_t mapped_bytes) {
         std::free(px);
 }
 
-HBITMAP create_bitmap(int w, int h) {
+HBITMAP create_bitmap_without_pixels(int w, int h) {
     if (w <= 0 || h <= 0) return nullptr;
     // Refuse absurd sizes rather than try to allocate them.
     if (int64_t(w) * int64_t(h) > g_max_bitmap_pixels) return nullptr;
-    size_t mapped = 0;
-    uint32_t *px = allocate_bitmap_pixels(size_t(w) * size_t(h) * 4, &mapped);
-    if (!px) return nullptr;
     HBITMAP b = new (std::nothrow) HBITMAP__{};
-    if (!b) {
-        free_bitmap_pixels(px, mapped);
+    if (!b) return nullptr;
+    b->kind = GdiKind::Bitmap;
+    b->surf = Surface{nullptr, w, h, w};
+    g_live_objects.insert(b);
+    return b;
+}
+
+bool make_bitmap_pixels(HBITMAP b) {
+    if (b->surf.px) return true;
+    b->surf.px = allocate_bitmap_pixels(size_t(b->surf.w) * size_t(b->surf.h) * 4, &b->mapped_bytes);
+    if (!b->surf.px) b->surf = Surface{nullptr, 0, 0, 0}; // nothing to draw from or into
+    return b->surf.px != nullptr;
+}
+
+HBITMAP create_bitmap(int w, int h) {
+    HBITMAP b = create_bitmap_without_pixels(w, h);
+    if (b && !make_bitmap_pixels(b)) {
+        g_live_objects.erase(b);
+        delete b;
         return nullptr;
     }
-    b->kind = GdiKind::Bitmap;
-    b->surf = Surface{px, w, h, w};
-    b->mapped_bytes = mapped;
-    g_live_objects.insert(b);
     return b;
 }
 

@@ -245,7 +245,7 @@ HBITMAP decode_dib(const uint8_t *data, size_t size) {
 HBITMAP load_dib_later(const uint8_t *data, size_t size) {
     DibLayout d;
     if (!lay_out_dib(data, size, &d)) return nullptr;
-    HBITMAP b = create_bitmap(int(d.w), int(d.h));
+    HBITMAP b = create_bitmap_without_pixels(int(d.w), int(d.h));
     if (b) {
         b->dib = data;
         b->dib_size = size;
@@ -255,7 +255,8 @@ HBITMAP load_dib_later(const uint8_t *data, size_t size) {
 
 void decode_later_dib(HBITMAP b) {
     DibLayout d;
-    if (b->dib && lay_out_dib(b->dib, b->dib_size, &d)) decode_pixels(b->dib, d, b->surf);
+    if (b->dib && make_bitmap_pixels(b) && lay_out_dib(b->dib, b->dib_size, &d))
+        decode_pixels(b->dib, d, b->surf);
     b->dib = nullptr;
 }
 

@@ -16,7 +16,7 @@ void free_module(HINSTANCE module);
 bool find_resource(HINSTANCE module, LPCSTR type, LPCSTR name, const uint8_t **data, uint32_t *size);
 // A bitmap from a DIB (info header, colour table, bits); null for anything malformed.
 HBITMAP decode_dib(const uint8_t *data, size_t size);
-// The same bitmap, checked and made now (black) but decoded by decode_later_dib: data must outlive it.
+// The same bitmap, checked now, its pixels made and decoded by decode_later_dib: data must outlive it.
 HBITMAP load_dib_later(const uint8_t *data, size_t size);
 void decode_later_dib(HBITMAP b); // decodes a bitmap of load_dib_later, once
 

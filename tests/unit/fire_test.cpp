@@ -7,6 +7,7 @@
 
 #include "host/frame_tick.h"
 #include "platform/posix/internal.h"
+#include "platform/posix/resources.h"
 
 #include <algorithm>
 #include <array>
@@ -60,6 +61,8 @@ void RemoveFireBitmap(int i) {
 bool SamePixels(HBITMAP a, HBITMAP b) {
     HBITMAP x = posix::bitmap_from(a), y = posix::bitmap_from(b);
     if (!x || !y || x->surf.w != y->surf.w || x->surf.h != y->surf.h) return false;
+    posix::decode_later_dib(x); // the program's own bitmaps have pixels from their first selection on
+    posix::decode_later_dib(y);
     for (int row = 0; row < x->surf.h; ++row)
         if (!std::equal(x->surf.px + row * x->surf.stride, x->surf.px + row * x->surf.stride + x->surf.w,
                         y->surf.px + row * y->surf.stride))
