@@ -2,6 +2,8 @@
 
 #include "support.h"
 
+#include <vector>
+
 namespace {
 
 class PlatformUser : public test::SaverTest {
@@ -55,6 +57,32 @@ TEST_F(PlatformUser, ALateTimerFiresOnceAndThenAFullPeriodLater) {
     EXPECT_EQ(msg.message, UINT(WM_QUIT));
     EXPECT_EQ(msg.wParam, 4u);
     EXPECT_FALSE(headless::script_overrun());
+}
+
+// Of several late timers the one due first fires first (of two due together, the first made), and the
+// queue sleeps until the earliest is due. A window that is not one gets no timer.
+TEST_F(PlatformUser, SeveralTimersFireInTheOrderTheyAreDue) {
+    int not_a_window = 0;
+    EXPECT_EQ(SetTimer(reinterpret_cast<HWND>(&not_a_window), 1, kPeriod, nullptr), 0u);
+    ASSERT_EQ(SetTimer(hwnd_, 1, 300, nullptr), 1u);
+    ASSERT_EQ(SetTimer(hwnd_, 2, 100, nullptr), 2u);
+    ASSERT_EQ(SetTimer(hwnd_, 3, 100, nullptr), 3u);
+    headless::advance(1000);
+    MSG msg{};
+    std::vector<WPARAM> order;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
+        order.push_back(msg.wParam);
+    }
+    EXPECT_EQ(order, (std::vector<WPARAM>{2, 3, 1}));
+    int sleep = 0;
+    headless::script({[&] {
+        sleep = headless::last_wait_ms();
+        headless::tick();
+    }});
+    ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
+    EXPECT_EQ(sleep, 100);
+    EXPECT_EQ(msg.wParam, 2u);
 }
 
 // A range takes its own messages first; the others wait; the quit message comes whatever the range.
