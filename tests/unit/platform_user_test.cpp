@@ -60,10 +60,12 @@ TEST_F(PlatformUser, ALateTimerFiresOnceAndThenAFullPeriodLater) {
 }
 
 // Of several late timers the one due first fires first (of two due together, the first made), and the
-// queue sleeps until the earliest is due. A window that is not one gets no timer.
+// queue sleeps until the earliest is due. Setting a timer again replaces it; a window that is not one
+// gets no timer.
 TEST_F(PlatformUser, SeveralTimersFireInTheOrderTheyAreDue) {
     int not_a_window = 0;
     EXPECT_EQ(SetTimer(reinterpret_cast<HWND>(&not_a_window), 1, kPeriod, nullptr), 0u);
+    ASSERT_EQ(SetTimer(hwnd_, 1, 50, [](HWND, UINT, UINT_PTR, DWORD) {}), 1u);
     ASSERT_EQ(SetTimer(hwnd_, 1, 300, nullptr), 1u);
     ASSERT_EQ(SetTimer(hwnd_, 2, 100, nullptr), 2u);
     ASSERT_EQ(SetTimer(hwnd_, 3, 100, nullptr), 3u);
@@ -75,6 +77,7 @@ TEST_F(PlatformUser, SeveralTimersFireInTheOrderTheyAreDue) {
         order.push_back(msg.wParam);
     }
     EXPECT_EQ(order, (std::vector<WPARAM>{2, 3, 1}));
+    EXPECT_EQ(msg.lParam, 0); // the replaced timer's procedure went with it
     int sleep = 0;
     headless::script({[&] {
         sleep = headless::last_wait_ms();
