@@ -65,6 +65,11 @@ TEST_F(PlatformUser, ALateTimerFiresOnceAndThenAFullPeriodLater) {
 TEST_F(PlatformUser, SeveralTimersFireInTheOrderTheyAreDue) {
     int not_a_window = 0;
     EXPECT_EQ(SetTimer(reinterpret_cast<HWND>(&not_a_window), 1, kPeriod, nullptr), 0u);
+    const UINT_PTR own = SetTimer(nullptr, 0, kPeriod, nullptr); // without a window: an identifier of its own
+    EXPECT_NE(own, 0u);
+    EXPECT_TRUE(KillTimer(nullptr, own));
+    EXPECT_NE(SetTimer(hwnd_, 0, kPeriod, nullptr), 0u); // identifier 0 of a window: success is not 0
+    EXPECT_TRUE(KillTimer(hwnd_, 0));
     ASSERT_EQ(SetTimer(hwnd_, 1, 50, [](HWND, UINT, UINT_PTR, DWORD) {}), 1u);
     ASSERT_EQ(SetTimer(hwnd_, 1, 300, nullptr), 1u);
     ASSERT_EQ(SetTimer(hwnd_, 2, 100, nullptr), 2u);
