@@ -68,14 +68,21 @@ TEST_F(PlatformUser, SeveralTimersFireInTheOrderTheyAreDue) {
     const UINT_PTR own = SetTimer(nullptr, 0, kPeriod, nullptr); // without a window: an identifier of its own
     EXPECT_NE(own, 0u);
     EXPECT_TRUE(KillTimer(nullptr, own));
-    EXPECT_NE(SetTimer(hwnd_, 0, kPeriod, nullptr), 0u); // identifier 0 of a window: success is not 0
+    EXPECT_NE(SetTimer(hwnd_, 0, 9, nullptr), 0u); // identifier 0 of a window: success is not 0
+    int shortest = 0;                              // and a period under 10 ms is 10 ms
+    headless::script({[&] {
+        shortest = headless::last_wait_ms();
+        headless::tick();
+    }});
+    MSG msg{};
+    ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
+    EXPECT_EQ(shortest, 10);
     EXPECT_TRUE(KillTimer(hwnd_, 0));
     ASSERT_EQ(SetTimer(hwnd_, 1, 50, [](HWND, UINT, UINT_PTR, DWORD) {}), 1u);
     ASSERT_EQ(SetTimer(hwnd_, 1, 300, nullptr), 1u);
     ASSERT_EQ(SetTimer(hwnd_, 2, 100, nullptr), 2u);
     ASSERT_EQ(SetTimer(hwnd_, 3, 100, nullptr), 3u);
     headless::advance(1000);
-    MSG msg{};
     std::vector<WPARAM> order;
     for (int i = 0; i < 3; ++i) {
         ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
