@@ -1,7 +1,6 @@
 // Screen capture: rectangles of the primary monitor read from the root window, converted to the layer's
-// 0x00RRGGBB pixels, in strips through the connection. Inside a host window the screen is that window,
-// and its picture is the one xscreensaver saved of the desktop before it covered it (else the root
-// window's pixels there).
+// 0x00RRGGBB pixels, in strips. Inside a host window the screen is that window, and its picture is the
+// one xscreensaver saved of the desktop before it covered it (else the root window's pixels there).
 
 #include "x11_state.h"
 
@@ -13,11 +12,13 @@
 namespace x11 {
 namespace {
 
-// The screen is read in strips of about this many bytes, one XGetImage each. Small strips pass through
-// the connection's buffers and the server's and Xlib's reused blocks: neither side maps fresh pages for
-// them, and on some machines (virtual ones especially) each fresh page costs a trap that takes longer
-// than the copy. A whole-screen read through a new shared segment had the server take a trap per page.
-constexpr size_t kStripBytes = 64 * 1024;
+// The screen is read in strips, one request each, into memory that is used again for every strip: the
+// first bytes of the window's shared segment while the window is hidden (the server writes them, with no
+// copy through the connection), else Xlib's blocks of a reply. On some machines (virtual ones
+// especially) each page touched for the first time costs a trap that takes longer than its copy: a
+// whole-screen read into a fresh segment had the server take one per page.
+constexpr size_t kSegmentStripBytes = 256 * 1024;
+constexpr size_t kConnectionStripBytes = 64 * 1024;
 
 // Converts rows of a screen image to 0x00RRGGBB.
 void convert_from_image(XImage *img, int w, int h, uint32_t *dst, int dst_stride) {
@@ -46,11 +47,30 @@ void convert_from_image(XImage *img, int w, int h, uint32_t *dst, int dst_stride
             dst[size_t(row) * dst_stride + i] = to_rgb(XGetPixel(img, i, row));
 }
 
+// An image of w x rows over the first bytes of the window's shared segment, or null when the window
+// is shown (its segment is its picture then) or has none. The caller clears those bytes afterwards: a
+// hidden window's pixels are black.
+XImage *segment_strip(int w, int rows) {
+    if (!g.use_shm || g.shown || !g.image || !alive()) return nullptr;
+    XImage *img = XShmCreateImage(g.dpy, g.visual, unsigned(g.depth), ZPixmap, nullptr, &g.shm, unsigned(w),
+                                  unsigned(rows));
+    if (img &&
+        size_t(img->bytes_per_line) * size_t(rows) <= size_t(g.image->bytes_per_line) * size_t(g.surf.h)) {
+        img->data = g.shm.shmaddr;
+        return img;
+    }
+    if (img) XDestroyImage(img);
+    return nullptr;
+}
+
 // Copies the rectangle (sx, sy, w, h) of a drawable of dw x dh pixels into dst; what falls outside the
 // drawable, or cannot be read, is black.
 void read_drawable(Drawable d, int dw, int dh, int sx, int sy, int w, int h, uint32_t *dst, int dst_stride) {
     const int x0 = std::max(sx, 0), x1 = std::min(sx + w, dw);
-    const int strip = std::max(1, int(kStripBytes / (size_t(std::max(w, 1)) * 4)));
+    const size_t row_bytes = size_t(std::max(x1 - x0, 1)) * 4;
+    XImage *seg =
+        x0 < x1 ? segment_strip(x1 - x0, int(std::max<size_t>(1, kSegmentStripBytes / row_bytes))) : nullptr;
+    const int strip = seg ? seg->height : int(std::max<size_t>(1, kConnectionStripBytes / row_bytes));
     for (int row = 0; row < h; row += strip) {
         const int n = std::min(strip, h - row);
         uint32_t *out = dst + size_t(row) * dst_stride;
@@ -58,10 +78,22 @@ void read_drawable(Drawable d, int dw, int dh, int sx, int sy, int w, int h, uin
             std::memset(out + size_t(r) * dst_stride, 0, size_t(w) * 4);
         const int y0 = std::max(sy + row, 0), y1 = std::min(sy + row + n, dh);
         if (x0 >= x1 || y0 >= y1 || !alive()) continue;
+        uint32_t *at = dst + size_t(y0 - sy) * dst_stride + (x0 - sx);
+        if (seg) {
+            seg->height = y1 - y0;
+            if (XShmGetImage(g.dpy, d, seg, x0, y0, AllPlanes) && alive())
+                convert_from_image(seg, x1 - x0, y1 - y0, at, dst_stride);
+            continue;
+        }
         XImage *img = XGetImage(g.dpy, d, x0, y0, unsigned(x1 - x0), unsigned(y1 - y0), AllPlanes, ZPixmap);
         if (!img) continue;
-        convert_from_image(img, x1 - x0, y1 - y0, dst + size_t(y0 - sy) * dst_stride + (x0 - sx), dst_stride);
+        convert_from_image(img, x1 - x0, y1 - y0, at, dst_stride);
         XDestroyImage(img);
+    }
+    if (seg) {
+        std::memset(g.shm.shmaddr, 0, size_t(seg->bytes_per_line) * size_t(strip));
+        seg->data = nullptr;
+        XDestroyImage(seg);
     }
 }
 
