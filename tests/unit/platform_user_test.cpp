@@ -93,7 +93,7 @@ TEST_F(PlatformUser, WithNoTimerToWaitForTheLoopSleepsUntilAnEvent) {
     }
 }
 
-// A timer with a procedure is dispatched to the procedure, not to the window.
+// A timer with a procedure is dispatched to that procedure, with its window and id.
 TEST_F(PlatformUser, ATimerProcedureGetsItsTimer) {
     static std::vector<std::pair<HWND, UINT_PTR>> calls;
     calls.clear();
