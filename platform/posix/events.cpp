@@ -234,6 +234,7 @@ void reset_layer() {
     set_max_bitmap_pixels(int64_t(1) << 28);
     reset_push_clock();
     after_each_transfer(nullptr);
+    before_each_bitmap_load(nullptr);
 }
 
 } // namespace posix

@@ -7,6 +7,7 @@
 #include "internal.h"
 #include "little_endian.h"
 #include "resources.h"
+#include "testing.h"
 
 #include <cstring>
 #include <string>
@@ -262,7 +263,16 @@ void decode_later_dib(HBITMAP b) {
 
 } // namespace posix
 
+namespace {
+void (*g_before_bitmap_load)(LPCSTR) = nullptr; // a test's look at every bitmap asked for (testing.h)
+} // namespace
+
+void posix::before_each_bitmap_load(void (*hook)(LPCSTR name)) {
+    g_before_bitmap_load = hook;
+}
+
 HBITMAP WINAPI LoadBitmapA(HINSTANCE instance, LPCSTR name) {
+    if (g_before_bitmap_load) g_before_bitmap_load(name);
     const uint8_t *data = nullptr;
     uint32_t size = 0;
     if (!posix::find_resource(instance, RT_BITMAP, name, &data, &size)) return nullptr;

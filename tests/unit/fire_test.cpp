@@ -8,6 +8,7 @@
 #include "host/frame_tick.h"
 #include "platform/posix/internal.h"
 #include "platform/posix/resources.h"
+#include "platform/posix/testing.h"
 
 #include <algorithm>
 #include <array>
@@ -298,6 +299,19 @@ TEST_F(FireTest, MissingBitmapsAreSkipped) {
     EXPECT_EQ(seen[4], seen[3]);
     EXPECT_TRUE(Shows(seen[5], Screen(plain).Flame(83, 182, 3)));
     EXPECT_TRUE(Shows(repainted, plain));
+}
+
+// The five fire bitmaps are asked for by name, once each, and nothing else is.
+TEST_F(FireTest, LoadsExactlyTheFiveFireBitmaps) {
+    static std::vector<std::string> asked;
+    asked.clear();
+    posix::before_each_bitmap_load([](LPCSTR name) { asked.push_back(IS_INTRESOURCE(name) ? "#id" : name); });
+    g_app.instance = posix::module_instance();
+    LoadFireBitmaps();
+    posix::before_each_bitmap_load(nullptr);
+    ReleaseFireBitmaps();
+    EXPECT_EQ(asked,
+              (std::vector<std::string>{"XHONOO-BK1", "XHONOO-BK2", "XHONOO-01", "XHONOO-02", "XHONOO-03"}));
 }
 
 // Under other display types the fire bitmaps are loaded and given back, but nothing of the fire shows,

@@ -3,6 +3,8 @@
 
 #include "support.h"
 
+#include "platform/posix/profile_number.h"
+
 #include <climits>
 #include <csignal>
 #include <functional>
@@ -53,6 +55,7 @@ TEST_F(PlatformProfile, IntegersReadTheWayWindowsReadsThem) {
         {"[Settings]\nDispType='8'\n", 8},
         {"[Settings]\nDispType=\"9'\n", 0}, // unmatched ones are not
         {"[Settings]\nDispType=\"\n", 0},
+        {"[Settings]\nDispType=\"\"\n", 42}, // quotes around nothing: no value
         {"[Settings]\nDispType=12abc\n", 12},
         {"[Settings]\nDispType=abc\n", 0},
         {"[Settings]\nDispType=\n", 42},
@@ -63,6 +66,8 @@ TEST_F(PlatformProfile, IntegersReadTheWayWindowsReadsThem) {
         {"[Settings]\n;DispType=3\n", 42},
         {"[Settings]\n;DispType=3\nDispType=7", 7},
         {"[Settings]\nDispType=2\n[Settings]\nDispType=8\n", 2},
+        {"[Settings]\nDispType=2\ndisptype=8\n", 2},
+        {"[Settings\nDispType=5\n", 5}, // a header missing its bracket still names its section
         {"DispType=3\n", 42},
         {"\xEF\xBB\xBF[Settings]\r\nDispType=6\r\n", 6},
     };
@@ -72,6 +77,8 @@ TEST_F(PlatformProfile, IntegersReadTheWayWindowsReadsThem) {
     }
     fs::remove(Profile());
     EXPECT_EQ(ReadInt(), 42);
+    // A number ends where its text does, whatever follows in memory.
+    EXPECT_EQ(posix::profile::parse_int(std::string_view("123", 2)), 12u);
 }
 
 TEST_F(PlatformProfile, BinaryGarbageReadsAsDefaultsAndStaysUntouched) {
@@ -114,6 +121,8 @@ TEST_F(PlatformProfile, WritingKeepsEveryOtherLine) {
          "; note\n\n[Other]\nA=1\n\n[S]\nUnknown=x\nK=new\n\n[Z]\nB=2\n"},
         {"[S]\nA=1\n; last\n\n\n[T]\nB=2\n", "S", "C", "3", "[S]\nA=1\n; last\nC=3\n\n\n[T]\nB=2\n"},
         {"[S]\nA=1\n \n[T]\n", "S", "C", "3", "[S]\nA=1\nC=3\n \n[T]\n"}, // a line of blanks is no content
+        {"[S]\nA=1\nx\n", "S", "C", "3", "[S]\nA=1\nx\nC=3\n"},
+        {"[S]\n[T]\nB=2\n", "S", "C", "3", "[S]\nC=3\n[T]\nB=2\n"},
         {"[S]\r\nA=1\r\n\r\n[T]\r\n", "S", "C", "3", "[S]\r\nA=1\r\nC=3\r\n\r\n[T]\r\n"},
         {"[S]\nA=1", "S", "C", "3", "[S]\nA=1\nC=3\n"},
         {"[T]\nB=2", "S", "K", "V", "[T]\nB=2\n[S]\nK=V\n"},
@@ -122,6 +131,7 @@ TEST_F(PlatformProfile, WritingKeepsEveryOtherLine) {
         {"[S]\nA=1\n[S]\nA=2\n", "S", "A", "5", "[S]\nA=5\n[S]\nA=2\n"},
         // A last line ending in a lone carriage return still ends before the new line.
         {"[S]\nA=1\r", "S", "C", "3", "[S]\nA=1\r\nC=3\n"},
+        {"[S]\r\nA=1\r", "S", "C", "3", "[S]\r\nA=1\r\nC=3\r\n"},
         {"[T]\r\nB=2\r", "S", "C", "3", "[T]\r\nB=2\r\n[S]\r\nC=3\r\n"},
         // A byte order mark before the first section stays, and the section is found behind it.
         {"\xEF\xBB\xBF[S]\r\nA=1\r\n", "S", "A", "2", "\xEF\xBB\xBF[S]\r\nA=2\r\n"},
@@ -135,6 +145,23 @@ TEST_F(PlatformProfile, WritingKeepsEveryOtherLine) {
         GetPrivateProfileStringA(c.section, c.key, "(none)", back, sizeof back, kIni);
         EXPECT_STREQ(back, c.value) << c.before;
         EXPECT_TRUE(Write(c.section, c.key, c.value)); // the same write again changes nothing
+        EXPECT_EQ(ProfileText(), c.after) << c.before;
+    }
+}
+
+// No value removes the key's line; no key removes the whole section, up to the next one.
+TEST_F(PlatformProfile, RemovingTakesOutTheKeyOrTheSectionOnly) {
+    struct Case {
+        std::string before;
+        const char *key;
+        std::string after;
+    } cases[] = {
+        {"[S]\nA=1\nK=2\nB=3\n", "K", "[S]\nA=1\nB=3\n"},
+        {"[A]\nx=1\n[S]\nK=1\n\n[T]\nB=2\n", nullptr, "[A]\nx=1\n[T]\nB=2\n"},
+    };
+    for (const Case &c : cases) {
+        SetProfile(c.before);
+        EXPECT_TRUE(Write("S", c.key, nullptr));
         EXPECT_EQ(ProfileText(), c.after) << c.before;
     }
 }

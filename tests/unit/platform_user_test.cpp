@@ -100,19 +100,86 @@ TEST_F(PlatformUser, SeveralTimersFireInTheOrderTheyAreDue) {
     EXPECT_EQ(msg.wParam, 2u);
 }
 
-// A range takes its own messages first; the others wait; the quit message comes whatever the range.
+// A range takes its own messages first, its bounds included; the others wait in their order; the quit
+// message comes whatever the range. No message record is an error.
 TEST_F(PlatformUser, QuitComesAfterThePostedMessages) {
     PostMessageA(hwnd_, kUser + 2, 22, 0);
     PostQuitMessage(3);
     PostMessageA(hwnd_, kUser + 1, 11, 0);
+    PostMessageA(hwnd_, kUser + 3, 33, 0);
     MSG msg{};
-    ASSERT_EQ(GetMessageA(&msg, nullptr, 0, kUser + 1), TRUE);
+    EXPECT_EQ(GetMessageA(nullptr, nullptr, 0, 0), -1);
+    ASSERT_EQ(GetMessageA(&msg, nullptr, kUser + 1, kUser + 1), TRUE);
     EXPECT_EQ(msg.message, kUser + 1);
-    ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
-    EXPECT_EQ(msg.message, kUser + 2);
-    EXPECT_EQ(msg.wParam, 22u);
+    EXPECT_EQ(msg.wParam, 11u);
+    for (UINT left : {kUser + 2, kUser + 3}) {
+        ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
+        EXPECT_EQ(msg.message, left);
+        EXPECT_EQ(msg.wParam, WPARAM(left - kUser) * 11);
+    }
     EXPECT_EQ(GetMessageA(&msg, nullptr, kUser + 5, kUser + 9), FALSE);
     EXPECT_EQ(msg.wParam, 3u);
+}
+
+// With nothing to hand out and no timer it may hand out, the loop sleeps until an event.
+TEST_F(PlatformUser, WithNoTimerToWaitForTheLoopSleepsUntilAnEvent) {
+    for (UINT only : {0u, kUser}) {
+        if (only) SetTimer(hwnd_, 7, kPeriod, nullptr); // outside the range asked for
+        int sleep = 0;
+        headless::script({[&] {
+            sleep = headless::last_wait_ms();
+            PostMessageA(hwnd_, kUser, 0, 0);
+        }});
+        MSG msg{};
+        ASSERT_EQ(GetMessageA(&msg, nullptr, only, only), TRUE);
+        EXPECT_EQ(sleep, -1) << only;
+    }
+}
+
+// A timer with a procedure is dispatched to that procedure, with its window and id.
+TEST_F(PlatformUser, ATimerProcedureGetsItsTimer) {
+    static std::vector<std::pair<HWND, UINT_PTR>> calls;
+    calls.clear();
+    const TIMERPROC proc = [](HWND h, UINT m, UINT_PTR id, DWORD) {
+        if (m == WM_TIMER) calls.emplace_back(h, id);
+    };
+    ASSERT_EQ(SetTimer(hwnd_, 9, kPeriod, proc), 9u);
+    headless::advance(kPeriod);
+    MSG msg{};
+    ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
+    DispatchMessageA(&msg);
+    EXPECT_EQ(calls, (std::vector<std::pair<HWND, UINT_PTR>>{{hwnd_, 9}}));
+}
+
+// Input the display holds is read before a due timer or a paint is handed out. What is drawn while a
+// press waits is held back while the press is handled, and pushed before anything else is handed out;
+// the quit takes the window off the screen at once.
+TEST_F(PlatformUser, APressComesFirstAndWhatWasDrawnFollowsIt) {
+    SetTimer(hwnd_, 7, kPeriod, nullptr);
+    ShowWindow(hwnd_, SW_SHOW);
+    headless::advance(kPeriod);
+    headless::hold_input(WM_KEYDOWN, 0x41);
+    HDC dc = GetDC(hwnd_);
+    SetPixel(dc, 1, 1, RGB(255, 255, 255));
+    ReleaseDC(hwnd_, dc);
+    const int held = headless::presents();
+    struct {
+        UINT message;
+        WPARAM wp;
+        int presents;
+    } const kExpected[] = {{WM_KEYDOWN, 0x41, held}, {WM_PAINT, 0, held + 1}, {WM_TIMER, 7, held + 1}};
+    for (const auto &e : kExpected) {
+        MSG msg{};
+        ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
+        EXPECT_EQ(
+            (std::vector<uintptr_t>{uintptr_t(msg.hwnd), msg.message, msg.wParam, uintptr_t(msg.lParam)}),
+            (std::vector<uintptr_t>{uintptr_t(hwnd_), e.message, e.wp, 0}));
+        EXPECT_EQ(headless::presents(), e.presents) << e.message;
+        DispatchMessageA(&msg);
+    }
+    EXPECT_TRUE(headless::window_shown());
+    PostQuitMessage(0);
+    EXPECT_FALSE(headless::window_shown());
 }
 
 TEST_F(PlatformUser, DisplayInputBecomesTheWindowsMessages) {

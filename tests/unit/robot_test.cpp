@@ -278,13 +278,15 @@ TEST_F(RobotTest, FallingStepTurnsWalksAndSinks) {
                       (std::vector<int>{c.want_facing, c.want_x, c.want_y}));
             EXPECT_EQ(g_cursor.loop_counter, c.want_y == 192 ? 9999 : 0); // landing ends the descent loop
         }
-        // A cursor that strayed outside the script starts the show again: the respawn at row 0.
-        const std::pair<int, int> kStrays[] = {{-1, 0}, {37, 0}, {1, -1}, {0, 48}};
+        // A cursor that strayed outside the script starts the show again: the respawn at row 0. Nothing is
+        // read where it strayed to, not even the turn that lies 56 entries into row 17.
+        const std::pair<int, int> kStrays[] = {{-1, 0}, {37, 0}, {1, -1}, {0, 48}, {17, 56}};
         for (const auto &[row, column] : kStrays) {
             Place(row, column, L, 500, 192);
             Step();
-            EXPECT_EQ((std::vector<int>{g_cursor.row, g_cursor.column, g_actor.current_pose, g_actor.y}),
-                      (std::vector<int>{0, 3, 11, 30}))
+            EXPECT_EQ((std::vector<int>{g_cursor.row, g_cursor.column, g_actor.current_pose, g_actor.y,
+                                        g_actor.facing}),
+                      (std::vector<int>{0, 3, 11, 30, L}))
                 << row << ", " << column;
         }
         // On a stage with no width the respawn lands on its left edge.

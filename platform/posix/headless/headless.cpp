@@ -26,6 +26,7 @@ struct State {
     std::function<SYSTEMTIME()> local_source;
     int local_reads = 0;
     std::deque<headless::Step> steps;
+    std::vector<MSG> held; // inputs the layer has not read yet
     bool overrun = false;
     int last_wait = 0;
     int idle_after_overrun = 0;
@@ -188,6 +189,9 @@ void tick() {
 void input(UINT msg, WPARAM wp, LPARAM lp) {
     posix::post_input(msg, wp, lp);
 }
+void hold_input(UINT msg, WPARAM wp, LPARAM lp) {
+    g.held.push_back(MSG{nullptr, msg, wp, lp, 0, {0, 0}});
+}
 void move_pointer(int x, int y) {
     g.cursor_x = x;
     g.cursor_y = y;
@@ -303,7 +307,12 @@ bool present(HWND, const Surface &, int, int, int, int) {
 }
 
 bool press_waiting() {
-    return false; // scripted input goes straight to the layer's queue
+    // Scripted input goes straight to the layer's queue; only held input waits here.
+    for (const MSG &m : g.held)
+        if (m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN || m.message == WM_LBUTTONDOWN ||
+            m.message == WM_MBUTTONDOWN || m.message == WM_RBUTTONDOWN)
+            return true;
+    return false;
 }
 
 void set_cursor_visible(bool visible) {
@@ -317,6 +326,13 @@ bool cursor_pos(int *x, int *y) {
 }
 
 void wait_events(int timeout_ms, int) {
+    if (!g.held.empty()) { // read at once, and the wait ends with them
+        const std::vector<MSG> held = std::move(g.held);
+        g.held.clear();
+        for (const MSG &m : held)
+            posix::post_input(m.message, m.wParam, m.lParam);
+        return;
+    }
     if (timeout_ms == 0) return;
     g.last_wait = timeout_ms;
     if (!g.steps.empty()) {

@@ -57,6 +57,9 @@ int last_wait_ms(); // how long the loop last said it would sleep at most (-1: u
 // What a step can do:
 void tick(); // move the clock on to the next due timer
 void input(UINT msg, WPARAM wp = 0, LPARAM lp = 0);
+// An input the display holds until the layer next reads its events, at any wait, even one that does not
+// sleep; a key press or click held so is a press that waits.
+void hold_input(UINT msg, WPARAM wp = 0, LPARAM lp = 0);
 void move_pointer(int x, int y); // the pointer moves: WM_MOUSEMOVE
 void set_pointer(int x, int y);  // the pointer is here (no message)
 void expose();                   // the window was covered and uncovered
