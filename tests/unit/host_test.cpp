@@ -37,17 +37,24 @@ TEST_F(HostTest, WholeLifecycleLeavesTheDesktopAndProfileAsExpected) {
     PaintDesktop(40, 30);
     std::vector<uint32_t> before, first_tick;
     bool hidden_while_running = false, covers_the_screen = false;
+    int first_wait = 0, next_wait = 0;
     int rc = RunSaver({
         [&] {
+            first_wait = headless::last_wait_ms();
             covers_the_screen = headless::window_x() == 0 && headless::window_y() == 0 &&
                                 headless::window_width() == 40 && headless::window_height() == 30;
             before = headless::window_pixels(); // shown and erased, no tick yet
             hidden_while_running = !headless::cursor_visible() && posix::cursor_count() == -1;
             headless::tick();
         },
-        [&] { first_tick = headless::window_pixels(); },
+        [&] {
+            first_tick = headless::window_pixels();
+            next_wait = headless::last_wait_ms();
+        },
     });
     EXPECT_EQ(rc, 0);
+    EXPECT_EQ(first_wait, 213); // the ticks come every 213 ms from the start
+    EXPECT_EQ(next_wait, 213);
     EXPECT_TRUE(hidden_while_running);
     EXPECT_TRUE(covers_the_screen);
     ASSERT_EQ(before.size(), 40u * 30u);
