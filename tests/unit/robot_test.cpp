@@ -500,6 +500,8 @@ TEST_F(RobotTest, MissingPoseDrawsNothing) {
         EXPECT_EQ(headless::window_pixel(300, 119), PoseColour(18));
         EXPECT_EQ(headless::window_pixel(273, 44), PoseColour(18) | kBackdrop);
         EXPECT_EQ(headless::window_pixel(272, 119), kBackdrop);
+        EXPECT_EQ(headless::window_pixel(327, 119), PoseColour(18)); // its whole width, 273 to 327
+        EXPECT_EQ(headless::window_pixel(328, 119), kBackdrop);
     });
 }
 
