@@ -308,9 +308,11 @@ TEST(StageBounds, QuarterMarginsAreEqualOnBothSides) {
         EXPECT_EQ(g_app.stage.bottom, c.bottom);
         EXPECT_TRUE(StageHasArea());
     }
-    g_app.screen = ScreenSize{0, 768};
-    ComputeStageBounds();
-    EXPECT_FALSE(StageHasArea());
+    for (ScreenSize empty : {ScreenSize{0, 768}, ScreenSize{1024, 0}}) {
+        g_app.screen = empty;
+        ComputeStageBounds();
+        EXPECT_FALSE(StageHasArea()) << empty.width << "x" << empty.height;
+    }
     g_app = SaverApp{};
 }
 
