@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <functional>
 
 namespace test {
@@ -21,14 +20,11 @@ struct ListedBitmap {
     const char *name;
     int w, h;
 };
-inline constexpr ListedBitmap kListedBitmaps[ARTWORK_BITMAP_COUNT] = {ARTWORK_BITMAP_SIZES};
+// The list itself is read in pictures.cpp alone.
+extern const ListedBitmap kListedBitmaps[ARTWORK_BITMAP_COUNT];
 
 // The size the artwork lists for bitmap `name`; {0, 0} for a name it does not list.
-inline Size ListedSize(const char *name) {
-    for (const ListedBitmap &b : kListedBitmaps)
-        if (std::strcmp(b.name, name) == 0) return {b.w, b.h};
-    return {0, 0};
-}
+Size ListedSize(const char *name);
 
 inline HBITMAP SolidBitmap(int w, int h, uint32_t colour) {
     HBITMAP b = posix::create_bitmap(w, h);
