@@ -23,6 +23,7 @@ using test::SaverTest;
 
 constexpr int kScorchW = ARTWORK_SCORCH_WIDTH, kScorchH = ARTWORK_SCORCH_HEIGHT,
               kFlameW = ARTWORK_FLAME_WIDTH, kFlameH = ARTWORK_FLAME_HEIGHT;
+constexpr int kFlameX = 112, kFlameY = 54; // where the flames sit in the scorch, whatever the pictures
 constexpr uint32_t kChar = 0x313131, kBoard = 0x20A040;
 constexpr uint32_t kFlame[3] = {0xC04010, 0xD06020, 0xE08030};
 
@@ -98,7 +99,7 @@ struct Screen {
     Screen &Flame(int ox, int oy, int frame) {
         for (int y = 0; y < kFlameH; ++y)
             for (int x = 0; x < kFlameW; ++x)
-                Set(ox + ARTWORK_FLAME_X + x, oy + ARTWORK_FLAME_Y + y, kFlame[frame - 1]);
+                Set(ox + kFlameX + x, oy + kFlameY + y, kFlame[frame - 1]);
         return *this;
     }
 };
