@@ -6,6 +6,7 @@
 #include "robot/pose_catalogue.h"
 
 #include <cstring>
+#include <string>
 
 extern "C" const uint8_t scrwarpvue_res[];
 extern "C" const uint32_t scrwarpvue_res_size;
@@ -73,6 +74,23 @@ TEST(Resources, TheIconIsAGroupWithANumberSoNoNameFindsIt) {
     EXPECT_EQ(image[4], 32); // width
     EXPECT_EQ(image[8], 64); // height: the colour bits and the mask
     EXPECT_EQ(image[14], 4); // 16 colours
+}
+
+// Windows lists a screen saver by its string 1, the first of the string block 1 (strings 0 to 15).
+TEST(Resources, StringOneIsTheSaversName) {
+    const uint8_t *block = nullptr;
+    uint32_t size = 0;
+    ASSERT_TRUE(posix::find_resource(posix::module_instance(), MAKEINTRESOURCEA(6), MAKEINTRESOURCEA(1),
+                                     &block, &size));
+    std::string text;
+    for (size_t id = 0, at = 0; id <= 1 && at + 2 <= size; ++id) {
+        const size_t n = size_t(block[at] | block[at + 1] << 8); // UTF-16 units
+        at += 2;
+        for (size_t i = 0; id == 1 && i < n && at + 2 * i < size; ++i)
+            text += char(block[at + 2 * i]);
+        at += 2 * n;
+    }
+    EXPECT_EQ(text, "SCRWARPVUE");
 }
 
 TEST(Artwork, PosesStandOnBlackAndTheFireFollowsItsRules) {
