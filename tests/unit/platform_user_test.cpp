@@ -60,9 +60,14 @@ TEST_F(PlatformUser, ALateTimerFiresOnceAndThenAFullPeriodLater) {
 }
 
 // Of several late timers the one due first fires first (of two due together, the first made), and the
-// queue sleeps until the earliest is due. Setting a timer again replaces it; a window that is not one
-// gets no timer.
+// queue sleeps until the earliest is due. A timer's procedure gets its window and id. Setting a timer
+// again replaces it; a window that is not one gets no timer.
 TEST_F(PlatformUser, SeveralTimersFireInTheOrderTheyAreDue) {
+    static std::vector<std::pair<HWND, UINT_PTR>> calls;
+    calls.clear();
+    const TIMERPROC proc = [](HWND h, UINT m, UINT_PTR id, DWORD) {
+        if (m == WM_TIMER) calls.emplace_back(h, id);
+    };
     int not_a_window = 0;
     EXPECT_EQ(SetTimer(reinterpret_cast<HWND>(&not_a_window), 1, kPeriod, nullptr), 0u);
     const UINT_PTR own = SetTimer(nullptr, 0, kPeriod, nullptr); // without a window: an identifier of its own
@@ -78,18 +83,19 @@ TEST_F(PlatformUser, SeveralTimersFireInTheOrderTheyAreDue) {
     ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
     EXPECT_EQ(shortest, 10);
     EXPECT_TRUE(KillTimer(hwnd_, 0));
-    ASSERT_EQ(SetTimer(hwnd_, 1, 50, [](HWND, UINT, UINT_PTR, DWORD) {}), 1u);
+    ASSERT_EQ(SetTimer(hwnd_, 1, 50, proc), 1u);
     ASSERT_EQ(SetTimer(hwnd_, 1, 300, nullptr), 1u);
     ASSERT_EQ(SetTimer(hwnd_, 2, 100, nullptr), 2u);
-    ASSERT_EQ(SetTimer(hwnd_, 3, 100, nullptr), 3u);
+    ASSERT_EQ(SetTimer(hwnd_, 3, 100, proc), 3u);
     headless::advance(1000);
     std::vector<WPARAM> order;
     for (int i = 0; i < 3; ++i) {
         ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
         order.push_back(msg.wParam);
+        DispatchMessageA(&msg);
     }
     EXPECT_EQ(order, (std::vector<WPARAM>{2, 3, 1}));
-    EXPECT_EQ(msg.lParam, 0); // the replaced timer's procedure went with it
+    EXPECT_EQ(calls, (std::vector<std::pair<HWND, UINT_PTR>>{{hwnd_, 3}})); // 1's procedure was replaced
     int sleep = 0;
     headless::script({[&] {
         sleep = headless::last_wait_ms();
@@ -134,21 +140,6 @@ TEST_F(PlatformUser, WithNoTimerToWaitForTheLoopSleepsUntilAnEvent) {
         ASSERT_EQ(GetMessageA(&msg, nullptr, only, only), TRUE);
         EXPECT_EQ(sleep, -1) << only;
     }
-}
-
-// A timer with a procedure is dispatched to that procedure, with its window and id.
-TEST_F(PlatformUser, ATimerProcedureGetsItsTimer) {
-    static std::vector<std::pair<HWND, UINT_PTR>> calls;
-    calls.clear();
-    const TIMERPROC proc = [](HWND h, UINT m, UINT_PTR id, DWORD) {
-        if (m == WM_TIMER) calls.emplace_back(h, id);
-    };
-    ASSERT_EQ(SetTimer(hwnd_, 9, kPeriod, proc), 9u);
-    headless::advance(kPeriod);
-    MSG msg{};
-    ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
-    DispatchMessageA(&msg);
-    EXPECT_EQ(calls, (std::vector<std::pair<HWND, UINT_PTR>>{{hwnd_, 9}}));
 }
 
 // Input the display holds is read before a due timer or a paint is handed out. What is drawn while a
